@@ -1,0 +1,27 @@
+// The block: the cell repeated 3 x 3 x 3 times, both position sets.
+#pragma once
+
+#include "driver/checked_array.hpp"
+#include "structure/structure_state.hpp"
+
+namespace wsphere {
+
+inline constexpr int kImagesPerAtom = 27;
+inline constexpr int kBlockCapacity = kImagesPerAtom * kCellCapacity;
+
+// Block number of the image of cell atom `atom` shifted by (a, b, c) cell edges,
+// each shift -1, 0 or +1: the x shift varies slowest, the z shift fastest.
+constexpr int block_number(int atom, int a, int b, int c) {
+  return kImagesPerAtom * (atom - 1) + 9 * (a + 1) + 3 * (b + 1) + (c + 1) + 1;
+}
+
+struct Block {
+  CheckedArray<AtomName, kBlockCapacity> block_atom_names;
+  Positions<kBlockCapacity> block_initial_positions;
+  Positions<kBlockCapacity> block_minimised_positions;
+};
+
+// Fills entries 1 .. 27 x cell_atom_count of `block` from the structure state.
+void build_block(const StructureState& state, Block& block);
+
+}  // namespace wsphere

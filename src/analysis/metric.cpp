@@ -1,0 +1,35 @@
+#include "analysis/metric.hpp"
+
+#include <cmath>
+
+#include "driver/condition.hpp"
+
+namespace wsphere {
+
+namespace {
+
+float square(float edge) { return static_cast<float>(static_cast<double>(edge) * edge); }
+
+// (e1·2.0·e2, rounded to single) · cos(angle·k), rounded to single.
+float cross_term(float edge1, float edge2, float angle) {
+  const float doubled = static_cast<float>(static_cast<double>(edge1) * 2.0 * edge2);
+  return static_cast<float>(doubled * std::cos(static_cast<double>(angle) * kDegree));
+}
+
+}  // namespace
+
+CellMetric cell_metric(const CellParameters& cell) {
+  return {square(cell.a),
+          square(cell.b),
+          square(cell.c),
+          cross_term(cell.a, cell.b, cell.gamma),
+          cross_term(cell.a, cell.c, cell.beta),
+          cross_term(cell.b, cell.c, cell.alpha)};
+}
+
+double checked_sqrt(double value) {
+  if (std::isnan(value) || value < 0.0) throw MathDomainError();
+  return std::sqrt(value);
+}
+
+}  // namespace wsphere

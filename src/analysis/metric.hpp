@@ -1,0 +1,42 @@
+// Distances between fractional positions in a possibly oblique cell.
+#pragma once
+
+#include "structure/structure_state.hpp"
+
+namespace wsphere {
+
+// Degrees to radians, as a single-precision constant.
+inline constexpr float kDegree = 0.017453292f;
+
+// The six coefficients of squared distances in a cell:
+// a², b², c², 2ab·cos γ, 2ac·cos β, 2bc·cos α.
+struct CellMetric {
+  float aa = 0.0f;
+  float bb = 0.0f;
+  float cc = 0.0f;
+  float ab = 0.0f;
+  float ac = 0.0f;
+  float bc = 0.0f;
+};
+
+CellMetric cell_metric(const CellParameters& cell);
+
+// Squared length of the fractional difference (dx, dy, dz) under `metric`,
+// in double precision and not rounded: each square is rounded to single first,
+// then the six terms are summed left to right.
+inline double squared_distance(const CellMetric& m, float dx, float dy, float dz) {
+  const double x = dx;
+  const double y = dy;
+  const double z = dz;
+  const float dx2 = static_cast<float>(x * x);
+  const float dy2 = static_cast<float>(y * y);
+  const float dz2 = static_cast<float>(z * z);
+  return static_cast<double>(m.aa) * dx2 + static_cast<double>(m.bb) * dy2 +
+         static_cast<double>(m.cc) * dz2 + (y * x) * m.ab + (z * x) * m.ac + (z * y) * m.bc;
+}
+
+// Square root that refuses negative numbers and not-a-numbers: they end the run
+// by the math-library path (MathDomainError). Minus zero is accepted.
+double checked_sqrt(double value);
+
+}  // namespace wsphere

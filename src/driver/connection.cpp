@@ -1,0 +1,105 @@
+#include "driver/connection.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "driver/condition.hpp"
+#include "driver/interrupt.hpp"
+
+namespace wsphere {
+
+namespace {
+
+bool refused(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+Msg open_failure_message(int error) {
+  if (refused(error)) return Msg::permission_denied;
+  if (error == ENAMETOOLONG) return Msg::file_name_error;
+  return Msg::open_failure;
+}
+
+constexpr std::size_t kFlushThreshold = 1 << 16;
+
+}  // namespace
+
+void write_stderr(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::open() {
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ >= 0) return;
+  const int error = errno;
+  if (refused(error)) {
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ >= 0) {
+      read_only_ = true;
+      return;
+    }
+  }
+  throw Fatal(open_failure_message(error), unit_);
+}
+
+void Connection::close() noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::size_t InputConnection::read(char* buffer, std::size_t size) {
+  for (;;) {
+    check_interrupt();
+    const ssize_t got = ::read(fd(), buffer, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throw Fatal(Msg::read_failure, unit());
+  }
+}
+
+OutputConnection::~OutputConnection() {
+  try {
+    flush();
+  } catch (...) {
+    // A destructor cannot report; the run's own close path reports write failures.
+  }
+}
+
+void OutputConnection::put_line(std::string_view line_with_crlf) {
+  check_interrupt();
+  if (read_only()) throw Fatal(Msg::write_read_only, unit());
+  if (cut_pending_) {
+    if (::ftruncate(fd(), 0) != 0 || ::lseek(fd(), 0, SEEK_SET) != 0) {
+      throw Fatal(Msg::write_failure, unit());
+    }
+    cut_pending_ = false;
+  }
+  buffer_.append(line_with_crlf);
+  if (buffer_.size() >= kFlushThreshold) flush();
+}
+
+void OutputConnection::field_overflow() {
+  write_stderr(message_line(Msg::output_conversion, unit(), path()) + "\n");
+}
+
+void OutputConnection::flush() {
+  std::string_view rest = buffer_;
+  while (!rest.empty() && is_open()) {
+    const ssize_t written = ::write(fd(), rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      buffer_.clear();
+      throw Fatal(Msg::write_failure, unit());
+    }
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
+  buffer_.clear();
+}
+
+}  // namespace wsphere

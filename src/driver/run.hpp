@@ -1,0 +1,74 @@
+// One run of the program: it owns the structure state, the block, the results
+// and both connections. The steps of a run are its member functions; MAIN calls
+// them in order, and any failure leaves a step as an exception (see condition.hpp).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "analysis/block.hpp"
+#include "analysis/results.hpp"
+#include "analysis/sphere_pass.hpp"
+#include "driver/connection.hpp"
+#include "structure/structure_state.hpp"
+#include "textio/free_form_reader.hpp"
+#include "textio/report_writer.hpp"
+
+namespace wsphere {
+
+class Run {
+ public:
+  // `directory` is where input.txt and output.txt are looked up; it should be
+  // an absolute path, since the messages print it as the start of the full path.
+  explicit Run(const std::filesystem::path& directory);
+
+  // Opens both files, reads the input, writes the coordinate tables and
+  // corrects the minimised coordinates.
+  void OPEN_READ();
+  // Fills the block and writes the block tables.
+  void RAZMNOJENIE();
+  // The neighbour-sphere analysis and every table that follows it.
+  void KALMIR();
+  // Closes unit 1, then unit 2; returns the exit status of a normal end.
+  int CLOSE_STOP();
+
+  // Closes whatever is still open, keeping every report line written; used
+  // when a run ends on a failure. Never throws.
+  void close_after_failure() noexcept;
+
+  // Full path of the file of unit 1 or 2.
+  const std::string& unit_path(int unit) const;
+
+  const StructureState& state() const { return state_; }
+  const Block& block() const { return block_; }
+  const AnalysisResults& results() const { return results_; }
+
+ private:
+  void read_input();
+  void read_atom_list(Positions<kCellCapacity>& positions);
+  void begin_statement();
+  void skip_trailing_token();
+  void write_positions_table(const textio::Layout& title, const Positions<kCellCapacity>& positions);
+  void write_block_table(const textio::Layout& title, const Positions<kBlockCapacity>& positions);
+  void write_centre_heading(int i);
+  void write_member(const SphereMember& member);
+  void store_atom_results(int i, const CentreSums& sums, float scale);
+  void write_w_table();
+  void write_ordered_table();
+  void write_w_row(const textio::Layout& layout, int number, int atom, float w);
+  void write_kind_lists();
+  void write_kind(const KindSymbol& symbol, const textio::Layout& row,
+                  const std::function<bool(const AtomName&)>& belongs);
+
+  StructureState state_;
+  Block block_;
+  AnalysisResults results_;
+  InputConnection input_;
+  OutputConnection output_;
+  std::unique_ptr<textio::FreeFormReader> reader_;
+  textio::ReportWriter report_;
+};
+
+}  // namespace wsphere

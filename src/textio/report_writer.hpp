@@ -1,0 +1,81 @@
+// The report writer: a report statement is a layout (a list of layout items)
+// applied to a list of values; it produces one or more complete lines.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace wsphere::textio {
+
+// One value of a report statement: an integer (Iw), a real (Fw.d, Ew.d) or the
+// bytes of a character item (Aw), passed through unchanged.
+using ReportValue = std::variant<std::int32_t, float, std::string_view>;
+
+// One layout item after groups have been expanded.
+struct LayoutItem {
+  enum class Kind { skip, integer, text, fixed, exponent, literal, slash };
+  Kind kind;
+  int width = 0;      // n of nX; w of Iw, Aw, Fw.d, Ew.d
+  int decimals = 0;   // d of Fw.d, Ew.d
+  std::string bytes;  // literal, already in Windows-1251
+};
+
+// A parsed layout, such as  5X,I4,3X,A6,3X,3(F8.5,2X)  or  /,/,"title".
+// Literals stand in double quotes and are written in UTF-8 in the source; they
+// are converted to Windows-1251 once, when the layout is built. A malformed
+// layout is a programming error and throws std::invalid_argument.
+class Layout {
+ public:
+  explicit Layout(std::string_view text);
+  const std::vector<LayoutItem>& items() const { return items_; }
+
+ private:
+  std::vector<LayoutItem> items_;
+};
+
+// Where finished lines go. Each line arrives complete with its CR LF.
+class LineSink {
+ public:
+  virtual ~LineSink() = default;
+  virtual void put_line(std::string_view line_with_crlf) = 0;
+  // Called once at the end of a statement that printed a finite number as asterisks.
+  virtual void field_overflow() = 0;
+};
+
+class ReportWriter {
+ public:
+  explicit ReportWriter(LineSink& sink) : sink_(sink) {}
+
+  // Applies `layout` to `values`: walks the items left to right, ends a line at
+  // each slash, stops at the end of the layout or at a data item with no value
+  // left, and writes out the last line.
+  void write(const Layout& layout, std::span<const ReportValue> values);
+  void write(const Layout& layout, std::initializer_list<ReportValue> values = {}) {
+    write(layout, std::span<const ReportValue>(values.begin(), values.size()));
+  }
+
+ private:
+  void end_line();  // hands the line, with CR LF, to the sink and empties it
+
+  LineSink& sink_;
+  std::string line_;  // reused line buffer: the characters up to the end mark
+};
+
+// Field renderers: each returns exactly `width` characters and sets `overflow`
+// to true when a finite number did not fit and was written as asterisks; it is
+// left unchanged otherwise, so one flag can collect a whole statement.
+std::string render_integer(std::int32_t value, int width, bool& overflow);
+std::string render_text(std::string_view value, int width);
+std::string render_fixed(float value, int width, int decimals, bool& overflow);
+std::string render_exponent(float value, int width, int decimals, bool& overflow);
+
+// UTF-8 text (ASCII and Cyrillic) to Windows-1251 bytes; throws
+// std::invalid_argument for a character that code page does not have.
+std::string to_cp1251(std::string_view utf8);
+
+}  // namespace wsphere::textio

@@ -1,0 +1,81 @@
+// Conversion of numeric values: accepted forms, the split between bad bytes
+// and bad numbers, single rounding, overflow and underflow, 32-bit limits.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "textio/number_parse.hpp"
+
+namespace wsphere::textio {
+namespace {
+
+using Fault = NumberFault;
+
+struct RealCase {
+  std::string text;
+  float value;  // compared bit for bit, so the sign of zero counts
+  Fault fault;
+};
+
+TEST(NumberParseReal, FormsRoundingAndRange) {
+  const Fault ok = Fault::none;
+  const Fault bad = Fault::bad_character;
+  const Fault nan = Fault::not_a_number;
+  const std::vector<RealCase> cases = {
+      {"1", 1.0F, ok}, {"1.", 1.0F, ok}, {".5", 0.5F, ok}, {"-2.75", -2.75F, ok},
+      {"+.5e-0", 0.5F, ok}, {"1.5E-3", 1.5E-3F, ok}, {"1d3", 1000.0F, ok},
+      {"1.5D+2", 150.0F, ok}, {"2q1", 20.0F, ok}, {"1.e2", 100.0F, ok}, {"-0", -0.0F, ok},
+      // ties go to even; a decimal just above a tie must not be rounded twice
+      {"16777217", 16777216.0F, ok}, {"16777219", 16777220.0F, ok},
+      {"1.00000005960464477539062501", 0x1.000002p0F, ok},
+      {"3.4028235e38", 0x1.fffffep127F, ok}, {"3.4028236e38", 0.0F, nan},
+      {"-1e39", 0.0F, nan}, {"1e99999999999999999999", 0.0F, nan},
+      {"1e-40", 1e-40F, ok}, {"8e-46", 0x1p-149F, ok}, {"1e-46", 0.0F, ok},
+      {"-1e-46", -0.0F, ok}, {"-1e-99999999999999999999", -0.0F, ok}, {"0e99999999", 0.0F, ok},
+      {"1e5e", 0.0F, bad}, {"1d5E", 0.0F, bad}, {"1*2", 0.0F, bad}, {"1\r", 0.0F, bad},
+      {"1+2", 0.0F, nan}, {"1e+", 0.0F, nan}, {"+e5", 0.0F, nan}, {".e5", 0.0F, nan},
+  };
+  for (const RealCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    const ParsedNumber<float> parsed = parse_real(c.text);
+    EXPECT_EQ(parsed.fault, c.fault);
+    if (c.fault == Fault::none) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(parsed.value), std::bit_cast<std::uint32_t>(c.value));
+    }
+  }
+}
+
+struct IntegerCase {
+  std::string text;
+  std::int32_t value;
+  Fault fault;
+};
+
+TEST(NumberParseInteger, DigitsRealsAndLimits) {
+  const Fault ok = Fault::none;
+  const Fault nan = Fault::not_a_number;
+  const std::vector<IntegerCase> cases = {
+      {"+42", 42, ok}, {"-0", 0, ok}, {"000000000000000000012", 12, ok},
+      {"2147483647", 2147483647, ok}, {"-2147483648", -2147483647 - 1, ok},
+      {"-2147483649", 0, nan}, {"99999999999999999999", 0, nan},
+      {"1.", 1, ok}, {"-.5", 0, ok}, {"1e-400", 0, ok}, {"2147483647.9", 2147483647, ok},
+      {"0.99999999999999999999", 1, ok},  // the nearest double is 1
+      {"-2147483648.9", -2147483647 - 1, ok}, {"2147483648.0", 0, nan},
+      {"-2.147483649e9", 0, nan}, {"1e400", 0, nan},
+      {"12a", 0, Fault::bad_character}, {"D2", 0, Fault::bad_character}, {"5e", 0, nan},
+  };
+  for (const IntegerCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    const ParsedNumber<std::int32_t> parsed = parse_integer(c.text);
+    EXPECT_EQ(parsed.fault, c.fault);
+    if (c.fault == Fault::none) {
+      EXPECT_EQ(parsed.value, c.value);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace wsphere::textio

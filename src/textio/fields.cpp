@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,19 +39,18 @@ std::string render_non_finite(float value, int width) {
   return field;
 }
 
-// Prints with a printf conversion into a small buffer (a larger one only for
-// huge fixed-point values). glibc rounds the exact binary value to the nearest
-// decimal, halves to even, which is the rounding the report wants.
-template <std::size_t N>
-std::string_view format_number(std::array<char, N>& buffer, std::string& spill, const char* format,
-                               int precision, double value) {
-  const int n = std::snprintf(buffer.data(), N, format, precision, value);
-  if (n < 0) throw std::runtime_error("number formatting failed");
-  if (static_cast<std::size_t>(n) < N) return {buffer.data(), static_cast<std::size_t>(n)};
-  spill.resize(static_cast<std::size_t>(n) + 1);
-  std::snprintf(spill.data(), spill.size(), format, precision, value);
-  spill.pop_back();
-  return spill;
+// Exact decimal conversion of the binary value: std::to_chars with a
+// precision rounds to the nearest decimal, exact halves to even, and prints the
+// same digits as the C library's printf, several times faster.
+std::string_view format_number(std::string& buffer, std::chars_format format, int precision,
+                               double value) {
+  buffer.resize(buffer.capacity() < 64 ? 64 : buffer.capacity());
+  for (;;) {
+    const auto result =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, precision);
+    if (result.ec == std::errc()) return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
+    buffer.resize(buffer.size() * 4);  // huge fixed-point values
+  }
 }
 
 // True if every digit of a formatted number is 0.
@@ -60,7 +58,7 @@ bool all_zero_digits(std::string_view text) {
   return text.find_first_of("123456789") == std::string_view::npos;
 }
 
-// Builds "0.dddd" + "E±ee" from printf's "d.ddde±x": the same d significant
+// Builds "0.dddd" + "E±ee" from "d.ddde±x": the same d significant
 // digits (rounding carries are already applied), exponent one higher.
 void build_exponent_text(std::string_view printed, std::string& out) {
   const std::size_t e_pos = printed.find('e');
@@ -98,10 +96,12 @@ std::string render_text(std::string_view value, int width) {
 
 std::string render_fixed(float value, int width, int decimals, bool& overflow) {
   if (!std::isfinite(value)) return render_non_finite(value, width);
-  std::array<char, 64> buffer{};
-  std::string spill;
-  // '#' keeps the decimal point when there are no decimals.
-  std::string_view text = format_number(buffer, spill, "%#.*f", decimals, value);
+  thread_local std::string buffer;
+  std::string_view text = format_number(buffer, std::chars_format::fixed, decimals, value);
+  if (decimals == 0) {  // the point stays even without decimals
+    buffer.insert(text.size(), 1, '.');
+    text = {buffer.data(), text.size() + 1};
+  }
   // Anything that rounds to zero, -0.0 included, is written unsigned.
   if (text.front() == '-' && all_zero_digits(text)) text.remove_prefix(1);
   return fit(text, width, overflow);
@@ -114,9 +114,9 @@ std::string render_exponent(float value, int width, int decimals, bool& overflow
   if (value == 0.0F) {  // also -0.0: zero has no sign
     text.append("0.").append(static_cast<std::size_t>(decimals), '0').append("E+00");
   } else {
-    std::array<char, 64> buffer{};
-    std::string spill;
-    build_exponent_text(format_number(buffer, spill, "%.*e", decimals - 1, value), text);
+    thread_local std::string buffer;
+    build_exponent_text(format_number(buffer, std::chars_format::scientific, decimals - 1, value),
+                        text);
   }
   // The leading 0 goes first when the field is one column short.
   if (text.size() > static_cast<std::size_t>(width)) {

@@ -1,0 +1,183 @@
+// The analysis in memory: block numbering, cell metric, sphere membership,
+// W, compliance, kind matching and kind statistics.
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "analysis/atom_results.hpp"
+#include "analysis/block.hpp"
+#include "analysis/metric.hpp"
+#include "analysis/sphere_pass.hpp"
+#include "driver/condition.hpp"
+
+namespace wsphere {
+namespace {
+
+AtomName name_of(const char (&text)[7]) { return {text[0], text[1], text[2], text[3], text[4], text[5]}; }
+
+TEST(CoordinateCorrection, MovesAtMostOneCellTowardTheInitialCoordinate) {
+  const struct {
+    float initial, minimised;
+    double step;  // cell edges added to the minimised coordinate
+  } cases[] = {
+      {0.02f, 0.99f, -1.0},  // moved up across the face: -0.01
+      {0.98f, 0.01f, +1.0},  // moved down across the face: 1.01
+      {0.3f, 1.9f, -1.0},    // one step only: 0.9
+      {0.25f, 0.75f, 0.0},   // exactly half a cell up: unchanged
+      {0.75f, 0.25f, 0.0},   // exactly half a cell down: unchanged
+      {0.4f, 0.45f, 0.0},
+      {0.5f, -0.9f, +1.0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(corrected_coordinate(c.initial, c.minimised),
+              static_cast<float>(static_cast<double>(c.minimised) + c.step))
+        << c.initial << " -> " << c.minimised;
+  }
+}
+
+TEST(Block, NumbersImagesWithTheZShiftFastest) {
+  EXPECT_EQ(block_number(1, -1, -1, -1), 1);
+  EXPECT_EQ(block_number(1, -1, -1, 0), 2);
+  EXPECT_EQ(block_number(1, -1, 0, -1), 4);
+  EXPECT_EQ(block_number(1, 0, 0, 0), 14);
+  EXPECT_EQ(block_number(1, 1, 1, 1), 27);
+  EXPECT_EQ(block_number(2, 0, 0, 0), 41);
+  EXPECT_EQ(block_number(1000, 0, 0, 0), 26987);
+  EXPECT_EQ(block_number(1000, 1, 1, 1), 27000);
+}
+
+TEST(Block, ShiftsBothPositionSetsAlike) {
+  StructureState state;
+  state.cell_atom_count = 2;
+  state.cell_atom_names(2) = name_of("O1    ");
+  state.initial_positions.x(2) = 0.25f;
+  state.minimised_positions.x(2) = 0.375f;
+  state.minimised_positions.z(2) = 0.5f;
+  Block block;
+  build_block(state, block);
+  for (int a = -1; a <= 1; ++a) {
+    for (int b = -1; b <= 1; ++b) {
+      for (int c = -1; c <= 1; ++c) {
+        const int k = block_number(2, a, b, c);
+        EXPECT_EQ(block.block_initial_positions.x(k), 0.25f + a);
+        EXPECT_EQ(block.block_initial_positions.y(k), static_cast<float>(b));
+        EXPECT_EQ(block.block_minimised_positions.x(k), 0.375f + a);
+        EXPECT_EQ(block.block_minimised_positions.z(k), 0.5f + c);
+        EXPECT_EQ(block.block_atom_names(k), state.cell_atom_names(2));
+      }
+    }
+  }
+}
+
+TEST(CellMetric, RightAngleLeavesATinyCrossTerm) {
+  const CellMetric metric = cell_metric({4.0f, 4.0f, 3.0f, 90.0f, 90.0f, 90.0f});
+  EXPECT_EQ(metric.aa, 16.0f);
+  EXPECT_EQ(metric.cc, 9.0f);
+  EXPECT_NE(metric.ab, 0.0f);
+  EXPECT_NEAR(metric.ab, 3.8937e-7, 1e-10);
+  EXPECT_NEAR(metric.bc, 2.9203e-7, 1e-10);
+}
+
+TEST(CellMetric, HexagonalCellGivesTheObliqueDistance) {
+  const CellMetric metric = cell_metric({2.0f, 2.0f, 5.0f, 90.0f, 90.0f, 120.0f});
+  // (1, 1, 0) in a 120-degree cell of edge 2 is as long as one edge.
+  EXPECT_NEAR(squared_distance(metric, 1.0f, 1.0f, 0.0f), 4.0, 1e-5);
+  EXPECT_NEAR(squared_distance(metric, 1.0f, -1.0f, 0.0f), 12.0, 1e-5);
+}
+
+// One atom at the origin of a cubic cell of edge 2, sphere radius 2.
+struct CubicCell {
+  StructureState state;
+  Block block;
+  CubicCell() {
+    state.initial_cell = state.minimised_cell = {2.0f, 2.0f, 2.0f, 90.0f, 90.0f, 90.0f};
+    state.sphere_radius = 2.0f;
+    state.bond_limit = 2.0f;
+    state.cell_atom_count = 1;
+    build_block(state, block);
+  }
+};
+
+TEST(SpherePass, FindsExactlyTheSixFaceImagesOnTheBoundary) {
+  CubicCell cell;
+  std::vector<SphereMember> members;
+  const CentreSums sums = centre_pass(sphere_setup(cell.state), cell.state, cell.block, 1,
+                                      [&](const SphereMember& m) { members.push_back(m); });
+  std::vector<int> numbers;
+  for (const SphereMember& m : members) {
+    numbers.push_back(m.block_atom);
+    EXPECT_EQ(m.minimised_distance, 2.0f);
+    EXPECT_EQ(m.distance_change, 0.0f);
+  }
+  EXPECT_EQ(numbers, (std::vector<int>{5, 11, 13, 15, 17, 23}));
+  EXPECT_EQ(sums.member_count, 6);
+  EXPECT_EQ(sums.bond_count, 6);  // initial distance equal to the bond limit is bonded
+  EXPECT_EQ(sums.bond_sum, 12.0f);
+  EXPECT_EQ(sums.change_sq_sum, 0.0f);
+}
+
+TEST(SpherePass, AtomsWithinTheSelfToleranceAreNotMembersOfEachOther) {
+  CubicCell cell;
+  cell.state.cell_atom_count = 2;
+  cell.state.initial_positions.x(2) = cell.state.minimised_positions.x(2) = 0.00005f;
+  cell.state.sphere_radius = 1.0f;
+  build_block(cell.state, cell.block);
+  int members = 0;
+  centre_pass(sphere_setup(cell.state), cell.state, cell.block, 1, [&](const SphereMember&) { ++members; });
+  EXPECT_EQ(members, 0);
+}
+
+TEST(SpherePass, ImpossibleCellAnglesEndInTheMathError) {
+  CubicCell cell;
+  cell.state.initial_cell = {2.0f, 2.0f, 2.0f, 10.0f, 170.0f, 10.0f};
+  build_block(cell.state, cell.block);
+  EXPECT_THROW(centre_pass(sphere_setup(cell.state), cell.state, cell.block, 1, [](const SphereMember&) {}),
+               MathDomainError);
+}
+
+TEST(AtomResults, WAndComplianceFollowTheBondedMean) {
+  EXPECT_EQ(compliance_scale(2.0f, 2.5f), -2.0f);
+  EXPECT_EQ(compliance_percent(2.125f, 2.0f, -2.0f), 25.0f);
+  EXPECT_EQ(compliance_percent(2.25f, 2.5f, -2.0f), 50.0f);
+  EXPECT_TRUE(std::isinf(compliance_scale(1.5f, 1.5f)));
+  EXPECT_EQ(w_value({4, 2.0f, 0, 0.0f}), 0.5f);
+  EXPECT_TRUE(std::isnan(w_value({0, 0.0f, 0, 0.0f})));
+  EXPECT_TRUE(std::isnan(mean_bond({3, 1.0f, 0, 0.0f})));
+}
+
+TEST(AtomResults, KindsMatchOnTwoCharactersOrOnTheLastKindsLetter) {
+  const KindSymbol si{'S', 'i'};
+  const KindSymbol o{'O', ' '};
+  EXPECT_TRUE(has_symbol(name_of("Si1   "), si));
+  EXPECT_FALSE(has_symbol(name_of("S1    "), si));
+  EXPECT_FALSE(has_symbol(name_of("si1   "), si));
+  EXPECT_FALSE(has_symbol(name_of("O1    "), o));  // one letter: needs a blank second
+  EXPECT_TRUE(has_symbol(name_of("O     "), o));
+  EXPECT_TRUE(has_last_symbol(name_of("O1    "), o));
+  EXPECT_TRUE(has_last_symbol(name_of("Os2   "), o));
+  EXPECT_FALSE(has_last_symbol(name_of("Si1   "), si));  // a two-letter last symbol takes nothing
+}
+
+TEST(KindStatistics, MeanAndSigmaOfAKind) {
+  const float three[] = {1.0f, 2.0f, 3.0f};
+  const KindStatistics s3 = kind_statistics(three, 3);
+  EXPECT_EQ(s3.mean, 2.0f);
+  EXPECT_EQ(s3.sigma, 1.0f);
+
+  const float one[] = {0.25f};
+  const KindStatistics s1 = kind_statistics(one, 1);
+  EXPECT_EQ(s1.mean, 0.25f);
+  EXPECT_TRUE(std::isnan(s1.sigma));
+
+  const float with_nan[] = {1.0f, std::nanf("")};
+  EXPECT_TRUE(std::isnan(kind_statistics(with_nan, 2).sigma));
+
+  const KindStatistics none = kind_statistics(nullptr, 0);
+  EXPECT_TRUE(std::isnan(none.mean));
+  EXPECT_EQ(none.sigma, 0.0f);
+  EXPECT_TRUE(std::signbit(none.sigma));
+}
+
+}  // namespace
+}  // namespace wsphere

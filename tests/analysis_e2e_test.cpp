@@ -127,6 +127,21 @@ TEST(AnalysisE2E, EverySwitchOnGivesTheCheckedReport) {
   EXPECT_EQ(read_file(dir / "output.txt"), read_file(kData / "example_all.expected"));
 }
 
+// Real structures, each with the switches it ships with; the expected reports
+// were compared with an independent model of the arithmetic.
+TEST(AnalysisE2E, ShippedExamplesGiveTheirCheckedReports) {
+  for (const char* example : {"quartz", "kyanite", "lawsonite"}) {
+    SCOPED_TRACE(example);
+    TempDir dir;
+    write_file(dir / "input.txt", read_file(kExamples / example / "input.txt"));
+    const Outcome outcome = run_wsphere(dir.path());
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(read_file(dir / "output.txt"),
+              read_file(kData / (std::string(example) + ".expected")));
+  }
+}
+
 TEST(AnalysisE2E, CellThatNoParallelepipedHasEndsInTheMathError) {
   TempDir dir;
   std::string text = read_file(kData / "example_input.txt");

@@ -162,6 +162,26 @@ TEST(RunE2E, OutputThatIsADirectoryIsAnOpenFailureOnUnitTwo) {
   EXPECT_EQ(outcome.err, file_message(30, "open failure", 2, dir / "output.txt"));
 }
 
+// A report that cannot be stored is a failure, not a success; a device has
+// nothing to cut and is simply written.
+TEST(RunE2E, OutputLinkedToADeviceIsWrittenAndAFullDeviceFails) {
+  const struct {
+    const char* device;
+    int status;
+  } cases[] = {{"/dev/null", 0}, {"/dev/full", 38}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.device);
+    TempDir dir;
+    write_file(dir / "input.txt", example_input());
+    fs::create_symlink(c.device, dir / "output.txt");
+    const Outcome outcome = run_wsphere(dir.path());
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.err, c.status == 0 ? std::string()
+                                         : file_message(38, "error during write", 2,
+                                                        dir / "output.txt"));
+  }
+}
+
 // The input arrives through a named pipe that never ends: the run waits in a
 // read until the interrupt comes, then reports it and keeps its report.
 TEST(RunE2E, InterruptWhileReadingEndsWithSignalStatus) {

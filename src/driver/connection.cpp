@@ -1,6 +1,7 @@
 #include "driver/connection.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,13 +76,23 @@ void OutputConnection::put_line(std::string_view line_with_crlf) {
   check_interrupt();
   if (read_only()) throw Fatal(Msg::write_read_only, unit());
   if (cut_pending_) {
-    if (::ftruncate(fd(), 0) != 0 || ::lseek(fd(), 0, SEEK_SET) != 0) {
-      throw Fatal(Msg::write_failure, unit());
-    }
+    cut_at_start();
     cut_pending_ = false;
   }
   buffer_.append(line_with_crlf);
   if (buffer_.size() >= kFlushThreshold) flush();
+}
+
+// The first line replaces the old report: the file is emptied before it is
+// written. A device or pipe (output.txt linked to /dev/null, say) has nothing
+// to cut and is written as it is.
+void OutputConnection::cut_at_start() {
+  struct stat status {};
+  if (::fstat(fd(), &status) != 0) throw Fatal(Msg::write_failure, unit());
+  if (!S_ISREG(status.st_mode)) return;
+  if (::ftruncate(fd(), 0) != 0 || ::lseek(fd(), 0, SEEK_SET) != 0) {
+    throw Fatal(Msg::write_failure, unit());
+  }
 }
 
 void OutputConnection::field_overflow() {

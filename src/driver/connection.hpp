@@ -64,6 +64,8 @@ class OutputConnection : public Connection, public textio::LineSink {
   void flush();
 
  private:
+  void cut_at_start();
+
   std::string buffer_;
   bool cut_pending_ = true;
 };

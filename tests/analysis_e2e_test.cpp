@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/metric.hpp"
+#include "driver/memory_units.hpp"
 #include "driver/run.hpp"
 #include "e2e_support.hpp"
 
@@ -54,13 +55,14 @@ std::string quartz_with_minimised(const std::string& cell_line, bool same_atoms)
 }
 
 struct Analysed {
+  MemoryConsole console;
   std::unique_ptr<Run> run;
-  TempDir dir;
 };
 
 void analyse(Analysed& a, const std::string& input) {
-  write_file(a.dir / "input.txt", with_switches(input, '0'));
-  a.run = std::make_unique<Run>(a.dir.path());
+  a.run = std::make_unique<Run>(
+      std::make_unique<MemoryInput>(with_switches(input, '0'), "/run/input.txt"),
+      std::make_unique<MemoryOutput>("/run/output.txt", a.console));
   a.run->OPEN_READ();
   a.run->RAZMNOJENIE();
   a.run->KALMIR();

@@ -34,9 +34,7 @@ void write_stderr(std::string_view text) {
   }
 }
 
-Connection::~Connection() { close(); }
-
-void Connection::open() {
+void FileHandle::open() {
   fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ >= 0) return;
   const int error = errno;
@@ -50,31 +48,27 @@ void Connection::open() {
   throw Fatal(open_failure_message(error), unit_);
 }
 
-void Connection::close() noexcept {
-  if (fd_ >= 0) ::close(fd_);
+// A close interrupted by a signal has still released the descriptor (Linux),
+// so it is not retried; only a reported I/O failure counts.
+bool FileHandle::close() noexcept {
+  if (fd_ < 0) return true;
+  const int result = ::close(fd_);
   fd_ = -1;
+  return result == 0 || errno == EINTR;
 }
 
 std::size_t InputConnection::read(char* buffer, std::size_t size) {
   for (;;) {
     check_interrupt();
-    const ssize_t got = ::read(fd(), buffer, size);
+    const ssize_t got = ::read(file_.fd(), buffer, size);
     if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) throw Fatal(Msg::read_failure, unit());
-  }
-}
-
-OutputConnection::~OutputConnection() {
-  try {
-    flush();
-  } catch (...) {
-    // A destructor cannot report; the run's own close path reports write failures.
+    if (errno != EINTR) throw Fatal(Msg::read_failure, 1);
   }
 }
 
 void OutputConnection::put_line(std::string_view line_with_crlf) {
   check_interrupt();
-  if (read_only()) throw Fatal(Msg::write_read_only, unit());
+  if (file_.read_only()) throw Fatal(Msg::write_read_only, 2);
   if (cut_pending_) {
     cut_at_start();
     cut_pending_ = false;
@@ -88,29 +82,43 @@ void OutputConnection::put_line(std::string_view line_with_crlf) {
 // to cut and is written as it is.
 void OutputConnection::cut_at_start() {
   struct stat status {};
-  if (::fstat(fd(), &status) != 0) throw Fatal(Msg::write_failure, unit());
+  if (::fstat(file_.fd(), &status) != 0) throw Fatal(Msg::write_failure, 2);
   if (!S_ISREG(status.st_mode)) return;
-  if (::ftruncate(fd(), 0) != 0 || ::lseek(fd(), 0, SEEK_SET) != 0) {
-    throw Fatal(Msg::write_failure, unit());
+  if (::ftruncate(file_.fd(), 0) != 0 || ::lseek(file_.fd(), 0, SEEK_SET) != 0) {
+    throw Fatal(Msg::write_failure, 2);
   }
 }
 
 void OutputConnection::field_overflow() {
-  write_stderr(message_line(Msg::output_conversion, unit(), path()) + "\n");
+  console_.write(message_line(Msg::output_conversion, 2, path()) + "\n");
 }
 
 void OutputConnection::flush() {
   std::string_view rest = buffer_;
-  while (!rest.empty() && is_open()) {
-    const ssize_t written = ::write(fd(), rest.data(), rest.size());
+  while (!rest.empty() && file_.is_open()) {
+    const ssize_t written = ::write(file_.fd(), rest.data(), rest.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       buffer_.clear();
-      throw Fatal(Msg::write_failure, unit());
+      throw Fatal(Msg::write_failure, 2);
     }
     rest.remove_prefix(static_cast<std::size_t>(written));
   }
   buffer_.clear();
+}
+
+void OutputConnection::close() {
+  flush();
+  if (!file_.close()) throw Fatal(Msg::write_failure, 2);
+}
+
+void OutputConnection::close_quietly() noexcept {
+  try {
+    flush();
+  } catch (...) {
+    // The run is already ending on a failure; that failure is the one reported.
+  }
+  file_.close();
 }
 
 }  // namespace wsphere

@@ -1,4 +1,4 @@
-// The two file connections of a run: unit 1 reads input.txt, unit 2 writes
+// The file connections of a run: unit 1 reads input.txt, unit 2 writes
 // output.txt. Both are opened "open if it exists, create it if not", fall back
 // to read-only access when writing is refused, and carry the full path that
 // messages print.
@@ -7,30 +7,28 @@
 #include <string>
 #include <string_view>
 
-#include "textio/free_form_reader.hpp"
-#include "textio/report_writer.hpp"
+#include "driver/units.hpp"
 
 namespace wsphere {
 
-class Connection {
+// An open file of one unit.
+class FileHandle {
  public:
-  Connection(int unit, std::string full_path) : unit_(unit), path_(std::move(full_path)) {}
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-  ~Connection();
+  FileHandle(int unit, std::string full_path) : unit_(unit), path_(std::move(full_path)) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { close(); }
 
   // Opens the file, creating it empty if it does not exist. Raises Fatal with
   // 9 (access refused even for reading), 43 (name rejected) or 30 (other).
   void open();
-  // Releases the file; safe to call twice and on a connection never opened.
-  void close() noexcept;
+  // Releases the file; returns false when the system reports a failure.
+  bool close() noexcept;
 
   int unit() const { return unit_; }
   const std::string& path() const { return path_; }
   bool is_open() const { return fd_ >= 0; }
   bool read_only() const { return read_only_; }
-
- protected:
   int fd() const { return fd_; }
 
  private:
@@ -41,36 +39,54 @@ class Connection {
 };
 
 // Unit 1: the bytes of input.txt, read on demand.
-class InputConnection : public Connection, public textio::ByteSource {
+class InputConnection : public InputUnit {
  public:
-  using Connection::Connection;
+  explicit InputConnection(std::string full_path) : file_(1, std::move(full_path)) {}
+
+  void open() override { file_.open(); }
+  void close() noexcept override { file_.close(); }
+  const std::string& path() const override { return file_.path(); }
   // Retries reads interrupted by a signal that the run does not act on;
-  // raises Interrupted for a console interrupt.
+  // raises Interrupted for a console interrupt and Fatal 39 for a failed read.
   std::size_t read(char* buffer, std::size_t size) override;
+
+ private:
+  FileHandle file_;
 };
 
-// Unit 2: the report. The first line written replaces whatever the file held;
-// a run that writes nothing leaves the file as it was.
-class OutputConnection : public Connection, public textio::LineSink {
+// Unit 2: the report, buffered. A run that writes nothing leaves the file as
+// it was.
+class OutputConnection : public OutputUnit {
  public:
-  using Connection::Connection;
-  ~OutputConnection();
+  OutputConnection(std::string full_path, Console& console)
+      : file_(2, std::move(full_path)), console_(console) {}
+  ~OutputConnection() override { close_quietly(); }
 
+  void open() override { file_.open(); }
   // Raises Fatal 47 for a read-only file and Interrupted for a pending interrupt.
   void put_line(std::string_view line_with_crlf) override;
   // Prints the message-63 line; the run goes on.
   void field_overflow() override;
-  // Writes out what is buffered; raises Fatal 38 when the file cannot take it.
-  void flush();
+  void close() override;
+  void close_quietly() noexcept override;
+  const std::string& path() const override { return file_.path(); }
 
  private:
   void cut_at_start();
+  void flush();
 
+  FileHandle file_;
+  Console& console_;
   std::string buffer_;
   bool cut_pending_ = true;
 };
 
-// Writes one line and its line end to the standard error stream.
+// Writes text to the standard error stream, retrying interrupted writes.
 void write_stderr(std::string_view text);
+
+class StderrConsole : public Console {
+ public:
+  void write(std::string_view text) override { write_stderr(text); }
+};
 
 }  // namespace wsphere

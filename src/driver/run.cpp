@@ -1,31 +1,31 @@
 #include "driver/run.hpp"
 
+#include "driver/connection.hpp"
+
 namespace wsphere {
 
-Run::Run(const std::filesystem::path& directory)
-    : input_(1, (directory / "input.txt").string()),
-      output_(2, (directory / "output.txt").string()),
-      report_(output_) {}
+Run::Run(std::unique_ptr<InputUnit> input, std::unique_ptr<OutputUnit> output)
+    : input_(std::move(input)), output_(std::move(output)), report_(*output_) {}
+
+std::unique_ptr<Run> Run::on_directory(const std::filesystem::path& directory, Console& console) {
+  return std::make_unique<Run>(
+      std::make_unique<InputConnection>((directory / "input.txt").string()),
+      std::make_unique<OutputConnection>((directory / "output.txt").string(), console));
+}
 
 int Run::CLOSE_STOP() {
-  input_.close();
-  output_.flush();
-  output_.close();
+  input_->close();
+  output_->close();
   return 0;
 }
 
 void Run::close_after_failure() noexcept {
-  input_.close();
-  try {
-    output_.flush();
-  } catch (...) {
-    // The run is already ending on a failure; that failure is the one reported.
-  }
-  output_.close();
+  input_->close();
+  output_->close_quietly();
 }
 
 const std::string& Run::unit_path(int unit) const {
-  return unit == 1 ? input_.path() : output_.path();
+  return unit == 1 ? input_->path() : output_->path();
 }
 
 }  // namespace wsphere

@@ -7,11 +7,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "analysis/block.hpp"
 #include "analysis/results.hpp"
 #include "analysis/sphere_pass.hpp"
-#include "driver/connection.hpp"
+#include "driver/units.hpp"
 #include "structure/structure_state.hpp"
 #include "textio/free_form_reader.hpp"
 #include "textio/report_writer.hpp"
@@ -20,9 +21,13 @@ namespace wsphere {
 
 class Run {
  public:
-  // `directory` is where input.txt and output.txt are looked up; it should be
-  // an absolute path, since the messages print it as the start of the full path.
-  explicit Run(const std::filesystem::path& directory);
+  Run(std::unique_ptr<InputUnit> input, std::unique_ptr<OutputUnit> output);
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  // A run on input.txt and output.txt of `directory`, which should be an
+  // absolute path: the messages print it as the start of the full path.
+  static std::unique_ptr<Run> on_directory(const std::filesystem::path& directory, Console& console);
 
   // Opens both files, reads the input, writes the coordinate tables and
   // corrects the minimised coordinates.
@@ -65,8 +70,8 @@ class Run {
   StructureState state_;
   Block block_;
   AnalysisResults results_;
-  InputConnection input_;
-  OutputConnection output_;
+  std::unique_ptr<InputUnit> input_;
+  std::unique_ptr<OutputUnit> output_;
   std::unique_ptr<textio::FreeFormReader> reader_;
   textio::ReportWriter report_;
 };

@@ -37,9 +37,9 @@ const Layout& position_row() {
 }  // namespace
 
 void Run::OPEN_READ() {
-  input_.open();
-  output_.open();
-  reader_ = std::make_unique<textio::FreeFormReader>(input_, input_.unit());
+  input_->open();
+  output_->open();
+  reader_ = std::make_unique<textio::FreeFormReader>(*input_, 1);
   read_input();
 
   if (state_.print_initial_positions == 1) {

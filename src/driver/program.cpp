@@ -1,0 +1,61 @@
+#include "driver/program.hpp"
+
+#include "driver/condition.hpp"
+#include "driver/interrupt.hpp"
+#include "driver/memory_units.hpp"
+
+namespace wsphere {
+
+namespace {
+
+constexpr int kMathErrorStatus = 3;
+constexpr int kSignalStatusBase = 128;
+
+int steps(Run& run) {
+  run.OPEN_READ();
+  run.RAZMNOJENIE();
+  run.KALMIR();
+  return run.CLOSE_STOP();
+}
+
+}  // namespace
+
+int execute(Run& run, Console& console) {
+  try {
+    return steps(run);
+  } catch (const Fatal& fatal) {
+    const std::string path = fatal.unit() > 0 ? run.unit_path(fatal.unit()) : std::string();
+    console.write(message_line(fatal.msg(), fatal.unit(), path) + "\n");
+    run.close_after_failure();
+    return static_cast<int>(fatal.msg());
+  } catch (const MathDomainError&) {
+    console.write("\r\nrun-time error M6201: MATH\r\n- sqrt: DOMAIN error\r\n");
+    run.close_after_failure();
+    return kMathErrorStatus;
+  } catch (const Interrupted& interrupt) {
+    const auto event = interrupt_event_name(interrupt.signal());
+    console.write(message_line(Msg::aborting, 0, event) + "\n");
+    run.close_after_failure();
+    return kSignalStatusBase + interrupt.signal();
+  }
+}
+
+int run_in_directory(const std::filesystem::path& directory, Console& console) {
+  auto run = Run::on_directory(directory, console);
+  return execute(*run, console);
+}
+
+MemoryRunResult run_in_memory(std::string_view input, const std::string& directory) {
+  MemoryConsole console;
+  auto output = std::make_unique<MemoryOutput>(directory + "/output.txt", console);
+  const MemoryOutput& report = *output;
+  auto run = std::make_unique<Run>(
+      std::make_unique<MemoryInput>(std::string(input), directory + "/input.txt"), std::move(output));
+  MemoryRunResult result;
+  result.status = execute(*run, console);
+  result.report = report.report();
+  result.messages = console.text();
+  return result;
+}
+
+}  // namespace wsphere

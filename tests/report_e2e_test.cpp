@@ -94,5 +94,18 @@ TEST_F(ReadOnlyFiles, ReadOnlyInputIsReadNormally) {
   EXPECT_EQ(read_file(dir_ / "output.txt"), read_file(kData / "example_tables.expected"));
 }
 
+TEST_F(ReadOnlyFiles, UnreadableInputIsRefusedWithoutTouchingTheReport) {
+  write_file(dir_ / "output.txt", "earlier\r\n");
+  ::chmod((dir_ / "input.txt").c_str(), 0);
+  if (user_ < 0 && ::access((dir_ / "input.txt").c_str(), R_OK) == 0) {
+    GTEST_SKIP() << "cannot make a file unreadable here";
+  }
+  const Outcome outcome = run();
+  if (outcome.status >= 125 && outcome.status <= 127) GTEST_SKIP() << "cannot start as nobody";
+  EXPECT_EQ(outcome.status, 9);
+  EXPECT_EQ(outcome.err, file_message(9, "permission to access file denied", 1, dir_ / "input.txt"));
+  EXPECT_EQ(read_file(dir_ / "output.txt"), "earlier\r\n");
+}
+
 }  // namespace
 }  // namespace wsphere::testing

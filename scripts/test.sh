@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Every check the project has: builds, then runs the test suite.
+# Every check the project has: the test suite on the shipped build, then the
+# same suite, with the fuzz corpus replay, on a build under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
 ctest --test-dir build --output-on-failure
+scripts/sanitize.sh

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build needs (compiler, CMake, GoogleTest) when it is missing.
+# Installs what the build needs (compiler, CMake, GoogleTest, and Python 3 for
+# the report summary script and its test) when it is missing.
 set -euo pipefail
 
 missing=()
@@ -8,6 +9,7 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v ctest >/dev/null 2>&1 || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+command -v python3 >/dev/null 2>&1 || missing+=(python3)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the built program into a temporary prefix and checks that what a user
+# gets works: the binary and its man page are in place, the installed binary
+# gives the shipped report of an example, and the Debian package holds the same.
+# Expects a finished build in build/ (scripts/build.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "install check: $*" >&2; exit 1; }
+
+prefix="$work/prefix"
+cmake --install build --prefix "$prefix" >/dev/null
+[ -x "$prefix/bin/wsphere" ] || fail "bin/wsphere is missing"
+[ -x "$prefix/bin/wsphere-summary" ] || fail "bin/wsphere-summary is missing"
+man_page="$prefix/share/man/man1/wsphere.1.gz"
+[ -f "$man_page" ] || fail "the man page is missing"
+gzip -t "$man_page" || fail "the man page is no gzip file"
+if command -v man >/dev/null 2>&1; then
+  warnings=$(MANWIDTH=80 man --warnings -l "$man_page" 2>&1 >/dev/null) ||
+    fail "man cannot show the page"
+  [ -z "$warnings" ] || fail "the man page has warnings: $warnings"
+fi
+
+# The installed binary on an example, run the way the manual tells users to.
+run="$work/run"
+cp -r "$prefix/share/doc/wsphere/examples/quartz" "$run"
+(cd "$run" && "$prefix/bin/wsphere") || fail "the installed wsphere failed"
+cmp "$run/output.txt" examples/quartz/output.txt ||
+  fail "the installed wsphere gives another report"
+"$prefix/bin/wsphere-summary" "$run/output.txt" >/dev/null ||
+  fail "the installed wsphere-summary failed"
+
+# The Debian package holds the program, the man page and the manual.
+if command -v dpkg-deb >/dev/null 2>&1; then
+  cpack --config build/CPackConfig.cmake -B "$work/package" >/dev/null
+  deb=$(find "$work/package" -maxdepth 1 -name 'wsphere_*.deb' -print -quit)
+  [ -n "$deb" ] || fail "cpack made no .deb"
+  contents=$(dpkg-deb -c "$deb")
+  for file in ./usr/bin/wsphere ./usr/bin/wsphere-summary ./usr/share/man/man1/wsphere.1.gz \
+      ./usr/share/doc/wsphere/README.md ./usr/share/doc/wsphere/examples/quartz/output.txt; do
+    grep -q " $file\$" <<<"$contents" || fail "the package lacks $file"
+  done
+fi
+echo "install check: passed"

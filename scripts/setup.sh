@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build needs (compiler, CMake, GoogleTest) when it is missing.
+# Installs what the build needs (compiler, CMake, GoogleTest, and gemmi with
+# PEGTL for the companion program wsphere-input) when it is missing.
 set -euo pipefail
 
 missing=()
@@ -8,6 +9,8 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v ctest >/dev/null 2>&1 || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+[ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
+[ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

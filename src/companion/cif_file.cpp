@@ -55,7 +55,10 @@ SourceState read_cif_file(const std::string& path) {
     state.file = path;
     const gemmi::UnitCell& cell = small.cell;
     state.cell = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
-    if (!(cell.a > 0.0 && cell.b > 0.0 && cell.c > 0.0)) {
+    // Without the six cell values gemmi keeps a unit cube.
+    const cif::Table lengths = block.find("_cell_", {"length_a", "length_b", "length_c", "angle_alpha",
+                                                     "angle_beta", "angle_gamma"});
+    if (!lengths.ok() || !(cell.a > 0.0 && cell.b > 0.0 && cell.c > 0.0)) {
       throw InputError(path + ": block " + block.name + " has no complete cell");
     }
     for (const gemmi::SmallStructure::Site& site : small.sites) {

@@ -109,6 +109,10 @@ std::vector<double> references(const Options& options, const Crystal& initial,
       continue;
     }
     const BondMean bond = mean_bond_distance(initial, names, kinds, static_cast<int>(m), options.bond_limit);
+    if (bond.atoms == 0) {
+      throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it as --kind " +
+                       kinds[m] + "=REF");
+    }
     if (bond.count == 0) {
       throw InputError("kind " + kinds[m] + " has no neighbour within the bond limit " +
                        fixed(options.bond_limit, 4) + " A; give its reference as --kind " + kinds[m] + "=REF");
@@ -129,10 +133,14 @@ void warn_about_radius(const Crystal& crystal, const char* state, double radius,
       << " cell: the 3 x 3 x 3 block misses neighbours; use --supercell\n";
 }
 
-void write_new_file(const Options& options, const std::string& text) {
+void refuse_to_overwrite(const Options& options) {
   if (fs::exists(options.output) && !options.force) {
     throw InputError(options.output + " exists; use --force to overwrite it");
   }
+}
+
+void write_new_file(const Options& options, const std::string& text) {
+  refuse_to_overwrite(options);
   std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
   out << text;
   out.close();
@@ -187,6 +195,7 @@ InputPlan plan_for(const Options& options, const std::array<Crystal, 2>& states)
 }
 
 int run(const Options& options, std::ostream& err) {
+  refuse_to_overwrite(options);  // before any work; checked again just before writing
   const std::array<Crystal, 2> states = load(options);
   check_same_atoms(states[0], states[1]);
   check_capacity(states[0], options);

@@ -1,14 +1,36 @@
 #include "companion/expansion.hpp"
 
 #include <algorithm>
+#include <cctype>
 
 #include <gemmi/symmetry.hpp>
 
 #include "companion/geometry.hpp"
+#include "companion/text_scan.hpp"
 
 namespace wsphere::companion {
 
 namespace {
+
+// Cubic groups may be written in the older notation without the bar over the
+// 3 ("F M 3 M" for F m -3 m): a lone 3 after a mirror or glide letter.
+std::string with_cubic_bar(const std::string& name) {
+  std::vector<std::string> words = split_words(name);
+  for (std::size_t k = 2; k < words.size(); ++k) {
+    if (words[k] == "3" && words[k - 1].size() == 1 && std::isalpha(static_cast<unsigned char>(words[k - 1][0]))) {
+      words[k] = "-3";
+    }
+  }
+  std::string joined;
+  for (const std::string& word : words) joined += (joined.empty() ? "" : " ") + word;
+  return joined;
+}
+
+const gemmi::SpaceGroup* find_group(const std::string& name, const Cell& cell) {
+  const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_name(name, cell.alpha, cell.gamma);
+  if (group != nullptr) return group;
+  return gemmi::find_spacegroup_by_name(with_cubic_bar(name), cell.alpha, cell.gamma);
+}
 
 std::vector<gemmi::Op> operations_of(const SourceState& state) {
   const Symmetry& symmetry = state.symmetry;
@@ -26,8 +48,7 @@ std::vector<gemmi::Op> operations_of(const SourceState& state) {
     throw InputError(state.file + ": symmetry operations: " + failure.what());
   }
   if (symmetry.name.empty()) return {gemmi::Op::identity()};
-  const gemmi::SpaceGroup* group =
-      gemmi::find_spacegroup_by_name(symmetry.name, state.cell.alpha, state.cell.gamma);
+  const gemmi::SpaceGroup* group = find_group(symmetry.name, state.cell);
   if (group == nullptr) {
     throw InputError(state.file + ": unknown space group \"" + symmetry.name + "\"");
   }

@@ -103,9 +103,11 @@ BondMean mean_bond_distance(const Crystal& crystal, const std::vector<std::strin
   const std::vector<Atom>& atoms = crystal.atoms;
   double sum = 0.0;
   int count = 0;
+  int members = 0;
   for (std::size_t i = 0; i < atoms.size(); ++i) {
     const std::vector<int> found = kinds_of_name(names[i], kinds);
     if (std::find(found.begin(), found.end(), kind) == found.end()) continue;
+    ++members;
     for (const Atom& other : atoms) {
       for (int s = 0; s < 27; ++s) {
         const Vector d = {other.frac[0] + (s % 3 - 1) - atoms[i].frac[0],
@@ -119,7 +121,7 @@ BondMean mean_bond_distance(const Crystal& crystal, const std::vector<std::strin
       }
     }
   }
-  return {count > 0 ? sum / count : 0.0, count};
+  return {count > 0 ? sum / count : 0.0, count, members};
 }
 
 }  // namespace wsphere::companion

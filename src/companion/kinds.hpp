@@ -41,7 +41,8 @@ std::vector<std::string> kind_warnings(const std::vector<Atom>& atoms,
 
 struct BondMean {
   double mean = 0.0;
-  int count = 0;
+  int count = 0;  // distances
+  int atoms = 0;  // atoms of the kind
 };
 
 // The mean distance from atoms of a kind to every atom within `limit`

@@ -5,6 +5,8 @@
 #include <gemmi/cif.hpp>
 #include <gemmi/smcif.hpp>
 
+#include "companion/text_scan.hpp"
+
 namespace wsphere::companion {
 
 namespace {
@@ -63,14 +65,15 @@ SourceState read_cif_file(const std::string& path) {
     }
     for (const gemmi::SmallStructure::Site& site : small.sites) {
       const std::string origin = "site " + site.label;
-      if (site.element == gemmi::El::X) {
-        throw InputError(path + ": " + origin + " has no element symbol");
-      }
+      // A label such as "Dw1" is not read as an element by gemmi: take its first letter then.
+      const std::string element =
+          site.element != gemmi::El::X ? std::string(site.element.name()) : element_of_label(site.type_symbol);
+      if (element.empty()) throw InputError(path + ": " + origin + " has no element symbol");
       const std::array<double, 3> frac = {site.fract.x, site.fract.y, site.fract.z};
       for (double value : frac) {
         if (!std::isfinite(value)) throw InputError(path + ": " + origin + " has a malformed coordinate");
       }
-      state.atoms.push_back({site.element.name(), origin, frac});
+      state.atoms.push_back({element, origin, frac});
     }
     state.symmetry = symmetry_of(block, small);
     return state;

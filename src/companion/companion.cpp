@@ -27,11 +27,16 @@ std::string fixed(double value, int decimals) {
   return buffer;
 }
 
+void check_readable(const std::string& path) {
+  if (!fs::exists(path)) throw InputError(path + ": no such file");
+  if (!fs::is_regular_file(path)) throw InputError(path + ": not a regular file");
+}
+
 // The state a file gives: a .gout its initial state when named first and its
 // final state when named second.
 SourceState state_from(const std::string& path, bool minimised) {
   const std::string extension = lower(fs::path(path).extension().string());
-  if (!fs::is_regular_file(path)) throw InputError(path + ": no such file");
+  check_readable(path);
   if (extension == ".gin" || extension == ".res") return read_gulp_input(path);
   if (extension == ".cif") return read_cif_file(path);
   if (extension == ".gout") {
@@ -48,7 +53,7 @@ std::array<Crystal, 2> load(const Options& options) {
     if (lower(fs::path(path).extension().string()) != ".gout") {
       throw InputError(path + ": a single file must be a printed output (.gout); otherwise give two files");
     }
-    if (!fs::is_regular_file(path)) throw InputError(path + ": no such file");
+    check_readable(path);
     RunStates states = read_gulp_output(path);
     sources = {states.initial, states.final};
   } else {
@@ -93,6 +98,12 @@ std::vector<std::string> kind_symbols(const Options& options, const Crystal& ini
     throw InputError(std::to_string(kinds.size()) + " kinds: wsphere holds at most " +
                      std::to_string(kMaxKinds) + "; choose the kinds with --kind");
   }
+  for (std::size_t m = 1; m < kinds.size(); ++m) {
+    if (std::find(kinds.begin(), kinds.begin() + static_cast<std::ptrdiff_t>(m), kinds[m]) !=
+        kinds.begin() + static_cast<std::ptrdiff_t>(m)) {
+      throw InputError("--kind " + kinds[m] + " is given twice");
+    }
+  }
   if (!options.kinds.empty() && options.kinds.back().reference) {
     throw InputError("--kind " + kinds.back() + "=...: the last kind takes no reference distance");
   }
@@ -118,10 +129,28 @@ std::vector<double> references(const Options& options, const Crystal& initial,
                        fixed(options.bond_limit, 4) + " A; give its reference as --kind " + kinds[m] + "=REF");
     }
     err << "reference " << kinds[m] << ": " << fixed(bond.mean, 4) << " A, the mean of " << bond.count
-        << " distances up to the bond limit in the initial state\n";
+        << (bond.count == 1 ? " distance" : " distances") << " up to the bond limit in the initial state\n";
     values.push_back(bond.mean);
   }
   return values;
+}
+
+// Two atoms on one position (say, two species sharing a site) do not see each
+// other in wsphere's sphere pass.
+void warn_about_shared_positions(const Crystal& crystal, const std::vector<std::string>& names,
+                                 std::ostream& err) {
+  const Metric metric(crystal.cell);
+  for (std::size_t i = 0; i < crystal.atoms.size(); ++i) {
+    for (std::size_t j = i + 1; j < crystal.atoms.size(); ++j) {
+      const auto& p = crystal.atoms[i].frac;
+      const auto& q = crystal.atoms[j].frac;
+      const double apart = metric.periodic_length({q[0] - p[0], q[1] - p[1], q[2] - p[2]});
+      if (apart >= kSamePositionTolerance) continue;
+      err << "warning: atoms " << i + 1 << " (" << names[i] << ", " << crystal.atoms[i].origin << ") and "
+          << j + 1 << " (" << names[j] << ", " << crystal.atoms[j].origin << ") of the initial state are "
+          << fixed(apart, 4) << " A apart: wsphere does not count them as neighbours of each other\n";
+    }
+  }
 }
 
 void warn_about_radius(const Crystal& crystal, const char* state, double radius, std::ostream& err) {
@@ -205,6 +234,7 @@ int run(const Options& options, std::ostream& err) {
   for (const std::string& warning : kind_warnings(states[0].atoms, plan.names, plan.kinds)) {
     err << "warning: " << warning << "\n";
   }
+  warn_about_shared_positions(states[0], plan.names, err);
   plan.references = references(options, states[0], plan.names, plan.kinds, err);
   warn_about_radius(states[0], "initial", options.radius, err);
   warn_about_radius(states[1], "minimised", options.radius, err);

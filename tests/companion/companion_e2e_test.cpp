@@ -149,6 +149,7 @@ TEST(CommandLine, RefusalsAndWarnings) {
        "warning: kind Al holds no atom\n"
        "reference Si: 1.6117 A, the mean of 12 distances up to the bond limit in the initial state\n"
        "wsphere-input: kind Al holds no atom to measure a reference distance from; give it as --kind Al=REF\n"},
+      {{gout, "--kind", "Si", "--kind", "Ge", "--kind", "Si"}, 1, "wsphere-input: --kind Si is given twice\n"},
       {{gout, "--radius", "-1"}, 2,
        "wsphere-input: --radius: \"-1\" is not a positive number\n(wsphere-input --help tells the usage)\n"},
       {{gout, "--switches", "11"}, 2,
@@ -212,6 +213,27 @@ TEST(CommandLine, SupercellFitsASmallCellToTheSphere) {
   EXPECT_EQ(made.err.find("warning"), std::string::npos) << made.err;
   EXPECT_NE(made.err.find(": 36 atoms, cell 9.8038 9.8038 5.3988 "), std::string::npos) << made.err;
   EXPECT_EQ(wsphere::testing::run_wsphere(dir.path()).status, 0);
+}
+
+}  // namespace
+}  // namespace wsphere::companion::testing
+
+namespace wsphere::companion::testing {
+namespace {
+
+// Two species sharing a site, as in a mixed-occupancy CIF.
+TEST(CommandLine, SharedPositionIsReported) {
+  TempDir dir;
+  write_file(dir / "mixed.cif",
+             "data_m\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_alpha 90\n"
+             "_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n_atom_site_label\n_atom_site_fract_x\n"
+             "_atom_site_fract_y\n_atom_site_fract_z\nAl1 0.1 0.2 0.3\nFe1 0.1 0.2 0.3\nO1 0.4 0.2 0.3\n");
+  const std::string cif = (dir / "mixed.cif").string();
+  const Result made = run_in_process({cif, cif, "-o", (dir / "input.txt").string(), "--radius", "4"});
+  EXPECT_EQ(made.status, 0);
+  EXPECT_EQ(made.err.substr(0, made.err.find("\nreference")),
+            "warning: atoms 1 (Al1, site Al1) and 2 (Fe1, site Fe1) of the initial state are 0.0000 A apart: "
+            "wsphere does not count them as neighbours of each other");
 }
 
 }  // namespace

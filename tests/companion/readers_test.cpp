@@ -267,6 +267,19 @@ TEST(CifFile, SymmetryFromOperationsNameOrNumber) {
   }
 }
 
+TEST(CifFile, ElementsFromLabelsWithoutTypeSymbols) {
+  TempDir dir;
+  const std::string path = (dir / "labels.cif").string();
+  write_file(path,
+             "data_l\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_alpha 90\n"
+             "_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n_atom_site_label\n_atom_site_fract_x\n"
+             "_atom_site_fract_y\n_atom_site_fract_z\nDw1 0 0 0.1\nOw 0 0 0.2\nCa1 0 0 0.3\nSi 0 0 0.4\n"
+             "Sia 0 0 0.5\n");
+  std::string elements;
+  for (const Atom& atom : read_cif_file(path).atoms) elements += atom.element + " ";
+  EXPECT_EQ(elements, "D O Ca Si Si ");
+}
+
 TEST(CifFile, Faults) {
   const std::string cell =
       "data_x\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n"

@@ -137,7 +137,8 @@ class OutputFileReader {
     for (const std::string& line : lines_) {
       const std::string text = trim(line);
       if (!text.starts_with("Space group")) continue;
-      const std::size_t colon = text.find(':', text.find(')') == std::string::npos ? 0 : text.find(')'));
+      const std::size_t bracket = text.find(')');
+      const std::size_t colon = text.find(':', bracket == std::string::npos ? 0 : bracket);
       if (colon != std::string::npos) return trim(text.substr(colon + 1));
     }
     return {};

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <set>
 
 #include "companion/cif_file.hpp"
 #include "companion/expansion.hpp"
@@ -98,11 +98,9 @@ std::vector<std::string> kind_symbols(const Options& options, const Crystal& ini
     throw InputError(std::to_string(kinds.size()) + " kinds: wsphere holds at most " +
                      std::to_string(kMaxKinds) + "; choose the kinds with --kind");
   }
-  for (std::size_t m = 1; m < kinds.size(); ++m) {
-    if (std::find(kinds.begin(), kinds.begin() + static_cast<std::ptrdiff_t>(m), kinds[m]) !=
-        kinds.begin() + static_cast<std::ptrdiff_t>(m)) {
-      throw InputError("--kind " + kinds[m] + " is given twice");
-    }
+  std::set<std::string> seen;
+  for (const std::string& kind : kinds) {
+    if (!seen.insert(kind).second) throw InputError("--kind " + kind + " is given twice");
   }
   if (!options.kinds.empty() && options.kinds.back().reference) {
     throw InputError("--kind " + kinds.back() + "=...: the last kind takes no reference distance");

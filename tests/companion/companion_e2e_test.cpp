@@ -215,12 +215,6 @@ TEST(CommandLine, SupercellFitsASmallCellToTheSphere) {
   EXPECT_EQ(wsphere::testing::run_wsphere(dir.path()).status, 0);
 }
 
-}  // namespace
-}  // namespace wsphere::companion::testing
-
-namespace wsphere::companion::testing {
-namespace {
-
 // Two species sharing a site, as in a mixed-occupancy CIF.
 TEST(CommandLine, SharedPositionIsReported) {
   TempDir dir;
@@ -234,6 +228,19 @@ TEST(CommandLine, SharedPositionIsReported) {
   EXPECT_EQ(made.err.substr(0, made.err.find("\nreference")),
             "warning: atoms 1 (Al1, site Al1) and 2 (Fe1, site Fe1) of the initial state are 0.0000 A apart: "
             "wsphere does not count them as neighbours of each other");
+}
+
+TEST(CommandLine, StatesOfDifferentLengthNameTheFirstUnpairedAtom) {
+  TempDir dir;
+  const std::string cell = "cell\n5 5 5 90 90 90\nfrac\nNa core 0 0 0\nCl core 0.5 0.5 0.5\n";
+  write_file(dir / "a.gin", cell);
+  write_file(dir / "b.res", cell + "Cl core 0.5 0 0\n");
+  const Result made = run_binary(dir.path(), {"a.gin", "b.res"});
+  EXPECT_EQ(made.status, 1);
+  EXPECT_EQ(made.err,
+            "wsphere-input: the initial state has 2 atoms, the minimised state 3; the first without a "
+            "partner is atom 3, Cl from b.res line 6 (Cl)\n");
+  EXPECT_FALSE(fs::exists(dir / "input.txt"));
 }
 
 }  // namespace

@@ -20,6 +20,13 @@ bool is_rule(const std::string& line) {
   return text.size() >= 10 && text.find_first_not_of('-') == std::string::npos;
 }
 
+bool is_cell_name(const std::string& word) {
+  for (const char* name : {"a", "b", "c", "alpha", "beta", "gamma"}) {
+    if (word == name) return true;
+  }
+  return false;
+}
+
 class OutputFileReader {
  public:
   explicit OutputFileReader(const std::string& path) : path_(path), lines_(read_lines(path)) {}
@@ -102,7 +109,9 @@ class OutputFileReader {
     for (std::size_t i = title + 1; i < lines_.size() && i <= title + 8; ++i) {
       const std::vector<std::string> words = split_words(lines_[i]);
       for (std::size_t k = 0; k + 2 < words.size(); ++k) {
-        if (words[k + 1] == "=") values[words[k]] = number_at(words[k + 2], path_, static_cast<int>(i) + 1);
+        if (words[k + 1] == "=" && is_cell_name(words[k])) {
+          values[words[k]] = number_at(words[k + 2], path_, static_cast<int>(i) + 1);
+        }
       }
     }
     return cell_from(values, title);
@@ -112,7 +121,9 @@ class OutputFileReader {
   Cell final_cell(std::size_t title) const {
     std::map<std::string, double> values;
     for (const Row& row : table_rows(title, 1)) {
-      if (row.words.size() >= 2) values[row.words[0]] = number_at(row.words[1], path_, row.line);
+      if (row.words.size() >= 2 && is_cell_name(row.words[0])) {
+        values[row.words[0]] = number_at(row.words[1], path_, row.line);
+      }
     }
     return cell_from(values, title);
   }

@@ -152,6 +152,7 @@ const char* const kOutputWithSymmetry = R"(
   a =       5.6400    alpha =  90.0000
   b =       5.6400    beta  =  90.0000
   c =       5.6400    gamma =  90.0000
+  Formula = NaCl
 
   Fractional coordinates of asymmetric unit :
 
@@ -203,10 +204,10 @@ TEST(GulpOutput, FaultsNameTheTable) {
     std::string text;
     std::string message;
   } cases[] = {
-      {unclosed, ": the table at line 21 is not closed"},
+      {unclosed, ": the table at line 22 is not closed"},
       {no_final, ": no final coordinates (\"Final fractional coordinates of atoms\" or \"Final "
                  "asymmetric unit coordinates\"): did the run end?"},
-      {bad_type, ", line 18: \"x\" is neither c nor s"},
+      {bad_type, ", line 19: \"x\" is neither c nor s"},
       {"nothing here\n", ": no \"Cell parameters (Angstroms/Degrees):\" table"},
   };
   TempDir dir;

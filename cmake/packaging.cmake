@@ -4,6 +4,10 @@ include(GNUInstallDirs)
 
 install(TARGETS wsphere RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS tools/wsphere-summary DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The companion that writes input.txt, where gemmi was found to build it.
+if(TARGET wsphere-input)
+  install(TARGETS wsphere-input RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 # Man pages are shipped compressed, the way man and Debian expect them; -n keeps
 # the name and time stamp out of the archive so that rebuilds are identical.

@@ -14,6 +14,9 @@ prefix="$work/prefix"
 cmake --install build --prefix "$prefix" >/dev/null
 [ -x "$prefix/bin/wsphere" ] || fail "bin/wsphere is missing"
 [ -x "$prefix/bin/wsphere-summary" ] || fail "bin/wsphere-summary is missing"
+if [ -x build/wsphere-input ]; then
+  "$prefix/bin/wsphere-input" --help >/dev/null || fail "the installed wsphere-input is missing or fails"
+fi
 man_page="$prefix/share/man/man1/wsphere.1.gz"
 [ -f "$man_page" ] || fail "the man page is missing"
 gzip -t "$man_page" || fail "the man page is no gzip file"

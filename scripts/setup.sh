@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build needs (compiler, CMake, GoogleTest, and Python 3 for
-# the report summary script and its test) when it is missing.
+# Installs what the build needs when it is missing: compiler, CMake, GoogleTest,
+# Python 3 for the report summary script and its test, and gemmi with PEGTL for
+# the companion program wsphere-input.
 set -euo pipefail
 
 missing=()
@@ -10,6 +11,8 @@ command -v ctest >/dev/null 2>&1 || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
 command -v python3 >/dev/null 2>&1 || missing+=(python3)
+[ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
+[ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

@@ -1,0 +1,53 @@
+// Atom kinds and atom names: wsphere counts an atom in kind m < K when its
+// name starts with that kind's two-character symbol (a one-letter symbol
+// padded with a blank), and in the last kind when its name starts with the
+// last symbol's letter and that symbol has one letter.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "companion/crystal.hpp"
+
+namespace wsphere::companion {
+
+inline constexpr int kMaxKinds = 10;
+inline constexpr int kMaxAtoms = 1000;
+
+struct KindChoice {
+  std::string symbol;
+  std::optional<double> reference;
+};
+
+// The elements present: those of two letters in order of first appearance,
+// then those of one letter, the most frequent of them last.
+std::vector<std::string> default_kind_symbols(const std::vector<Atom>& atoms);
+
+// Element symbol plus the atom's running number within its element. An
+// element of one letter that is a kind other than the last gets a blank
+// second character ("O 12"), so that its name starts with the padded symbol.
+std::vector<std::string> atom_names(const std::vector<Atom>& atoms,
+                                    const std::vector<std::string>& kinds);
+
+// The kinds (0-based) wsphere counts an atom of this name in.
+std::vector<int> kinds_of_name(const std::string& name, const std::vector<std::string>& kinds);
+
+// Warnings about kinds that will not count atoms as their elements suggest:
+// atoms in no kind, atoms in more than one, kinds without atoms.
+std::vector<std::string> kind_warnings(const std::vector<Atom>& atoms,
+                                       const std::vector<std::string>& names,
+                                       const std::vector<std::string>& kinds);
+
+struct BondMean {
+  double mean = 0.0;
+  int count = 0;  // distances
+  int atoms = 0;  // atoms of the kind
+};
+
+// The mean distance from atoms of a kind to every atom within `limit`
+// (Angstrom), over the cell's images next to it.
+BondMean mean_bond_distance(const Crystal& crystal, const std::vector<std::string>& names,
+                            const std::vector<std::string>& kinds, int kind, double limit);
+
+}  // namespace wsphere::companion

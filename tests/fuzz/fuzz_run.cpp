@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
 
@@ -54,25 +53,41 @@ class CheckingOutput : public OutputUnit {
   std::size_t lines_ = 0;
 };
 
+// The message number of one line "runerr: severe (n): ...", or -1 when the
+// line has another form.
+int message_number(std::string_view line) {
+  for (std::string_view prefix : {"runerr: severe (", "runerr: error ("}) {
+    if (line.substr(0, prefix.size()) != prefix) continue;
+    line.remove_prefix(prefix.size());
+    const std::size_t close = line.find("): ");
+    if (close == 0 || close == std::string_view::npos || close > 3) return -1;
+    int number = 0;
+    for (char digit : line.substr(0, close)) {
+      if (digit < '0' || digit > '9') return -1;
+      number = number * 10 + (digit - '0');
+    }
+    const bool severe = prefix[8] == 's';
+    return severe == (number != 63) ? number : -1;
+  }
+  return -1;
+}
+
 void check_messages(const std::string& messages, int status) {
-  static const std::regex line_form(R"(runerr: (severe|error) \((\d+)\): [^\n]*\n)");
   static const std::string math = "\r\nrun-time error M6201: MATH\r\n- sqrt: DOMAIN error\r\n";
-  std::string rest = messages;
+  std::string_view rest = messages;
   if (status == 3) {
     if (rest.size() < math.size() || rest.substr(rest.size() - math.size()) != math) {
       broken("math error without its lines", messages);
     }
-    rest.resize(rest.size() - math.size());
+    rest.remove_suffix(math.size());
   }
-  std::smatch match;
   int last = 0;
   while (!rest.empty()) {
-    if (!std::regex_search(rest, match, line_form, std::regex_constants::match_continuous)) {
-      broken("malformed message", messages);
-    }
-    last = std::stoi(match[2]);
-    if (last != 63 && match[1] != "severe") broken("wrong severity", messages);
-    rest = match.suffix();
+    const std::size_t end = rest.find('\n');
+    if (end == std::string_view::npos) broken("message without line end", messages);
+    last = message_number(rest.substr(0, end));
+    if (last < 0) broken("malformed message", messages);
+    rest.remove_prefix(end + 1);
   }
   const bool quiet_end = last == 0 || last == 63;
   if ((status == 0 || status == 3) != quiet_end) broken("status and messages disagree", messages);

@@ -129,13 +129,15 @@ class RandomStructures {
     return {f(c.a), f(c.b), f(c.c), f(c.alpha), f(c.beta), f(c.gamma)};
   }
 
-  // Coordinates on faces (0, 1, 1/2), next to another atom, or anywhere.
+  // Coordinates on faces (0, 1, 1/2), next to another atom, far outside the
+  // cell (where block positions are rounded coarsely), or anywhere.
   float coordinate(float neighbour) {
-    switch (uniform(0, 5)) {
+    switch (uniform(0, 6)) {
       case 0: return 0.0f;
       case 1: return 1.0f;
       case 2: return 0.5f;
       case 3: return static_cast<float>(neighbour + uniform(-5.0e-5, 5.0e-5));
+      case 4: return static_cast<float>(uniform(-900, 900) + uniform(0.0, 1.0));
       default: return static_cast<float>(uniform(0.0, 1.0));
     }
   }
@@ -175,6 +177,40 @@ TEST(SphereFilter, RadiiOnMemberBoundariesGiveTheFullScanPasses) {
     for (int ulps : {-1, 0, 1}) {
       s->state.sphere_radius = random.boundary_radius(*s, ulps);
       expect_same_passes(*s, 1.0);
+    }
+  }
+}
+
+// Block positions are rounded to single precision: next to a power of two a
+// shift by one cell moves a position by up to half a unit in its last place.
+// With a sphere as small as that rounding, the members must still be found.
+TEST(SphereFilter, ImagesRoundedAcrossAPowerOfTwoKeepTheirMembership) {
+  for (int step = 1; step <= 8; ++step) {
+    auto s = std::make_unique<Structure>();
+    StructureState& st = s->state;
+    st.initial_cell = st.minimised_cell = {10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f};
+    st.cell_atom_count = 2;
+    st.bond_limit = 1.0f;
+    const float ulp = std::nextafter(511.0f, 600.0f) - 511.0f;
+    // Atom 2 sits just below 511; its image one cell up lands beyond 512 and
+    // is rounded there, a few units from atom 1.
+    const float positions[2] = {512.0f + 5.0f * 2.0f * ulp, 511.0f + step * ulp};
+    for (int i = 1; i <= 2; ++i) {
+      for (auto* p : {&st.initial_positions, &st.minimised_positions}) {
+        p->x(i) = positions[i - 1];
+        p->y(i) = 0.5f;
+        p->z(i) = 0.5f;
+      }
+    }
+    build_block(st, s->block);
+    const float distance = static_cast<float>(
+        (static_cast<double>(s->block.block_initial_positions.x(block_number(2, 1, 0, 0))) -
+         positions[0]) * 10.0);
+    for (int ulps = -2; ulps <= 2; ++ulps) {
+      st.sphere_radius = std::fabs(distance);
+      for (int k = 0; k < ulps; ++k) st.sphere_radius = std::nextafter(st.sphere_radius, 1.0f);
+      for (int k = 0; k > ulps; --k) st.sphere_radius = std::nextafter(st.sphere_radius, 0.0f);
+      EXPECT_TRUE(expect_same_passes(*s, 1.0));
     }
   }
 }

@@ -1,12 +1,15 @@
-// A grid over the block's initial fractional coordinates, built once per run,
-// that hands a centre only the candidates that can lie inside its sphere.
+// A grid over the cell atoms' initial fractional coordinates, built once per
+// run, that hands a centre only the block atoms that can lie inside its sphere:
+// the images of the cell atoms near the centre, for each of the 27 shifts.
 //
-// In a cell whose metric G is positive definite, a difference d with
-// dᵀGd <= r² has |d_i| <= r·sqrt(G⁻¹_ii) along each axis. The filter drops a
-// candidate only when one fractional difference exceeds that half-width by 1 %
-// (plus a small absolute amount); such a candidate's squared distance, even as
-// rounded by the pass, is certainly above the sphere. Every other candidate
-// goes through the ordinary member test, in block order.
+// The filter measures each image near the centre with the cell metric in double
+// precision, from the cell atom's position plus the whole-cell shift, and drops
+// it only when its squared distance exceeds the squared radius by 1 % and by
+// the rounding of block positions: far more than the single-precision rounding
+// of the pass can make up in a cell that is not too oblique, so a dropped
+// candidate would also have failed the pass's own sphere test. Every other
+// candidate goes through the pass's ordinary self and sphere tests, in block
+// order.
 #pragma once
 
 #include <cstdint>
@@ -33,9 +36,6 @@ class SphereFilter {
   // scans every candidate.
   bool usable() const { return usable_; }
 
-  // Half-width of the candidate box along each fractional axis.
-  double half_width(int axis) const { return half_width_[axis]; }
-
   // Calls visit(j) for the 0-based block index j of every candidate that may
   // lie within the sphere round the initial position (cx, cy, cz), in
   // ascending order. Only for a usable filter. Allocates nothing.
@@ -47,61 +47,81 @@ class SphereFilter {
     int first = 0;
     int last = 0;
   };
-  bool set_half_widths(const CellMetric& metric, float sphere_radius_sq);
-  bool set_extent(int count);
-  void build_grid(int count);
+  // The metric coefficients in double precision.
+  struct Metric {
+    double aa, bb, cc, ab, ac, bc;
+  };
+
+  bool set_extent(const StructureState& state);
+  bool set_limits(const CellMetric& metric, float sphere_radius_sq);
+  void set_bins();
+  void build_grid(const StructureState& state);
   int bin_of(int axis, double coordinate) const;
-  Span bins_round(int axis, double centre) const;
-  void mark_bin(int bin, const double (&low)[3], const double (&high)[3]);
+  bool bins_round(int axis, double centre, Span& span) const;
+  void mark_images(int image, int first, int end, const double (&offset)[3]);
+  template <class Visit>
+  void visit_marked(Visit& visit);
 
   bool usable_ = false;
-  const float* position_[3] = {nullptr, nullptr, nullptr};
-  double half_width_[3] = {0.0, 0.0, 0.0};
-  double lowest_[3] = {0.0, 0.0, 0.0};
+  Metric metric_{};
+  double keep_limit_ = 0.0;  // largest squared distance the filter keeps
+  double half_width_[3] = {0.0, 0.0, 0.0};  // of the box round that ellipsoid
+  double lowest_[3] = {0.0, 0.0, 0.0};      // of the cell atoms
+  double highest_[3] = {0.0, 0.0, 0.0};
   double bins_per_unit_[3] = {1.0, 1.0, 1.0};
   int bins_[3] = {1, 1, 1};
-  // The block atoms bin by bin, ascending within a bin, with their positions.
+  // The cell atoms (0-based) bin by bin, ascending within a bin, with their positions.
   std::vector<int> bin_start_;
   std::vector<int> binned_atom_;
   std::vector<float> binned_position_[3];
   // One bit per block atom: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;
-  int first_word_ = 0;
-  int last_word_ = -1;
 };
 
 template <class Visit>
 void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visit) {
   const double centre[3] = {cx, cy, cz};
-  double low[3];
-  double high[3];
-  Span span[3];
-  for (int axis = 0; axis < 3; ++axis) {
-    low[axis] = centre[axis] - half_width_[axis];
-    high[axis] = centre[axis] + half_width_[axis];
-    span[axis] = bins_round(axis, centre[axis]);
-  }
-  first_word_ = static_cast<int>(marks_.size());
-  last_word_ = -1;
-  for (int bx = span[0].first; bx <= span[0].last; ++bx) {
-    for (int by = span[1].first; by <= span[1].last; ++by) {
-      const int row = (bx * bins_[1] + by) * bins_[2];
-      for (int bz = span[2].first; bz <= span[2].last; ++bz) mark_bin(row + bz, low, high);
+  for (int a = -1; a <= 1; ++a) {
+    Span sx;
+    if (!bins_round(0, centre[0] - a, sx)) continue;
+    for (int b = -1; b <= 1; ++b) {
+      Span sy;
+      if (!bins_round(1, centre[1] - b, sy)) continue;
+      for (int c = -1; c <= 1; ++c) {
+        Span sz;
+        if (!bins_round(2, centre[2] - c, sz)) continue;
+        const int image = 9 * (a + 1) + 3 * (b + 1) + (c + 1);
+        const double offset[3] = {a - centre[0], b - centre[1], c - centre[2]};
+        for (int bx = sx.first; bx <= sx.last; ++bx) {
+          for (int by = sy.first; by <= sy.last; ++by) {
+            const int row = (bx * bins_[1] + by) * bins_[2];  // the bins along z lie together
+            mark_images(image, bin_start_[row + sz.first], bin_start_[row + sz.last + 1], offset);
+          }
+        }
+      }
     }
   }
-  // Each word is cleared before its candidates are visited; the guard clears
-  // the rest if a visit throws, so the next centre starts with no marks.
+  visit_marked(visit);
+}
+
+// Visits the marked block atoms in ascending order and clears the marks. Each
+// word is cleared before its atoms are visited; the guard clears the rest if a
+// visit throws, so that the next centre starts with no marks.
+template <class Visit>
+void SphereFilter::visit_marked(Visit& visit) {
   struct Clear {
-    SphereFilter& filter;
+    std::vector<std::uint64_t>& marks;
+    std::size_t next = 0;
     ~Clear() {
-      for (int w = filter.first_word_; w <= filter.last_word_; ++w) filter.marks_[w] = 0;
+      for (; next < marks.size(); ++next) marks[next] = 0;
     }
-  } clear{*this};
-  for (; first_word_ <= last_word_; ++first_word_) {
-    std::uint64_t word = marks_[first_word_];
-    marks_[first_word_] = 0;
+  } clear{marks_};
+  for (; clear.next < marks_.size(); ++clear.next) {
+    std::uint64_t word = marks_[clear.next];
+    marks_[clear.next] = 0;
+    const int base = static_cast<int>(clear.next) * 64;
     while (word != 0) {
-      visit(first_word_ * 64 + __builtin_ctzll(word));
+      visit(base + __builtin_ctzll(word));
       word &= word - 1;
     }
   }

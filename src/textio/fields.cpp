@@ -1,9 +1,15 @@
-// The four field renderers of report lines. Each returns exactly `width`
-// characters, right-justified; a finite number that does not fit becomes a
-// field of asterisks and raises the statement's overflow flag.
+// The four field renderers of report lines. Each appends exactly `width`
+// characters, right-justified, to the line being built; a finite number that
+// does not fit becomes a field of asterisks and raises the statement's
+// overflow flag. Numbers are converted exactly (the decimal digits of the
+// binary value, rounded to nearest with exact halves to even) by integer
+// arithmetic where the value and the digits allow, and by std::to_chars
+// otherwise; no field allocates once the line has room.
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,35 +19,157 @@
 namespace wsphere::textio {
 namespace {
 
-std::string asterisks(int width) { return std::string(static_cast<std::size_t>(width), '*'); }
+// Room for every number that the integer paths produce.
+using Text = std::array<char, 64>;
+
+void asterisks(std::string& line, int width) { line.append(static_cast<std::size_t>(width), '*'); }
 
 // `text` right-justified in `width` columns, or asterisks if it is too long.
-std::string fit(std::string_view text, int width, bool& overflow) {
+void fit(std::string& line, std::string_view text, int width, bool& overflow) {
   const auto w = static_cast<std::size_t>(width);
   if (text.size() > w) {
     overflow = true;
-    return asterisks(width);
+    asterisks(line, width);
+    return;
   }
-  std::string field(w - text.size(), ' ');
-  field.append(text);
-  return field;
+  line.append(w - text.size(), ' ');
+  line.append(text);
 }
 
 // NaN and the infinities: a blank, the word, blanks up to the width. Too
 // narrow a field gets asterisks, which do not count as an overflow.
-std::string render_non_finite(float value, int width) {
+void append_non_finite(std::string& line, float value, int width) {
   const std::string_view word = std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity";
   const auto w = static_cast<std::size_t>(width);
-  if (w < word.size() + 1) return asterisks(width);
-  std::string field(" ");
-  field.append(word);
-  field.resize(w, ' ');
-  return field;
+  if (w < word.size() + 1) return asterisks(line, width);
+  line.push_back(' ');
+  line.append(word);
+  line.append(w - word.size() - 1, ' ');
 }
 
-// Exact decimal conversion of the binary value: std::to_chars with a
-// precision rounds to the nearest decimal, exact halves to even, and prints the
-// same digits as the C library's printf, several times faster.
+constexpr std::uint64_t kPowersOfTen[] = {1,           10,           100,         1000,
+                                          10000,       100000,       1000000,     10000000,
+                                          100000000,   1000000000,   10000000000, 100000000000};
+constexpr int kLargestPower = 11;
+
+// A finite float as sign · mantissa · 2^exponent, the mantissa below 2^24.
+struct Binary {
+  bool negative;
+  std::uint64_t mantissa;
+  int exponent;
+};
+
+Binary binary_of(float value) {
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  const std::uint32_t biased = (bits >> 23) & 0xFFU;
+  const std::uint32_t fraction = bits & 0x7FFFFFU;
+  if (biased == 0) return {(bits >> 31) != 0, fraction, -149};
+  return {(bits >> 31) != 0, fraction | 0x800000U, static_cast<int>(biased) - 150};
+}
+
+// n · 2^shift rounded to an integer, exact halves to even; false if the result
+// could exceed 64 bits. n is below 2^63.
+bool scaled_by_power_of_two(std::uint64_t n, int shift, std::uint64_t& result) {
+  if (shift >= 0) {
+    if (n != 0 && shift >= std::countl_zero(n)) return false;
+    result = n << shift;
+    return true;
+  }
+  const int down = -shift;
+  if (down >= 64) {  // the value is below one half
+    result = 0;
+    return true;
+  }
+  const std::uint64_t q = n >> down;
+  const std::uint64_t rest = n & ((std::uint64_t{1} << down) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (down - 1);
+  result = q + ((rest > half || (rest == half && (q & 1U) != 0)) ? 1 : 0);
+  return true;
+}
+
+// n / 10^power rounded to nearest, exact halves to even.
+std::uint64_t divided_by_power_of_ten(std::uint64_t n, int power) {
+  const std::uint64_t divisor = kPowersOfTen[power];
+  const std::uint64_t q = n / divisor;
+  const std::uint64_t twice_rest = 2 * (n % divisor);
+  return q + ((twice_rest > divisor || (twice_rest == divisor && (q & 1U) != 0)) ? 1 : 0);
+}
+
+// Writes the decimal digits of n, at least `count` of them (leading zeros).
+char* put_digits(char* out, std::uint64_t n, int count) {
+  char digits[24];
+  int length = 0;
+  do {
+    digits[length++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  for (; length < count; ++length) digits[length] = '0';
+  while (length > 0) *out++ = digits[--length];
+  return out;
+}
+
+// The fixed-point text of a finite value by integers; false when the value or
+// the number of decimals is beyond them.
+bool exact_fixed(float value, int decimals, Text& text, std::size_t& length) {
+  if (decimals > kLargestPower) return false;
+  const Binary b = binary_of(value);
+  std::uint64_t q = 0;  // |value| · 10^decimals, rounded
+  if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
+  char* out = text.data();
+  if (b.negative && q != 0) *out++ = '-';  // what rounds to zero has no sign
+  out = put_digits(out, q / kPowersOfTen[decimals], 1);
+  *out++ = '.';  // the point stays even without decimals
+  if (decimals > 0) out = put_digits(out, q % kPowersOfTen[decimals], decimals);
+  length = static_cast<std::size_t>(out - text.data());
+  return true;
+}
+
+// |value| · 10^scale rounded; false when beyond 64 bits.
+bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
+  if (scale >= 0) {
+    return scale <= kLargestPower &&
+           scaled_by_power_of_two(b.mantissa * kPowersOfTen[scale], b.exponent, result);
+  }
+  if (-scale > kLargestPower || b.exponent < 0) return false;
+  std::uint64_t whole = 0;
+  if (!scaled_by_power_of_two(b.mantissa, b.exponent, whole)) return false;
+  result = divided_by_power_of_ten(whole, -scale);
+  return true;
+}
+
+// The exponent text "0.dddd" "E±ee" of a finite nonzero value by integers,
+// with `digits` significant digits; false when beyond them.
+bool exact_exponent(float value, int digits, Text& text, std::size_t& length) {
+  if (digits > 9) return false;
+  const Binary b = binary_of(value);
+  // First guess of the exponent, corrected below where log10 misses by one.
+  int exponent = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value))))) + 1;
+  std::uint64_t q = 0;  // |value| · 10^(digits - exponent), rounded: `digits` digits
+  for (int attempt = 0;; ++attempt) {
+    if (attempt == 3 || !scaled_by_power_of_ten(b, digits - exponent, q)) return false;
+    if (q >= kPowersOfTen[digits]) {
+      ++exponent;  // also a rounding carry: 0.099999 gives 0.1000E+00
+    } else if (q < kPowersOfTen[digits - 1]) {
+      --exponent;
+    } else {
+      break;
+    }
+  }
+  char* out = text.data();
+  if (b.negative) *out++ = '-';
+  *out++ = '0';
+  *out++ = '.';
+  out = put_digits(out, q, digits);
+  *out++ = 'E';
+  *out++ = exponent < 0 ? '-' : '+';
+  out = put_digits(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent), 2);
+  length = static_cast<std::size_t>(out - text.data());
+  return true;
+}
+
+// Exact decimal conversion by std::to_chars, for what the integer paths leave:
+// with a precision it rounds to the nearest decimal, exact halves to even, and
+// prints the same digits as the C library's printf.
 std::string_view format_number(std::string& buffer, std::chars_format format, int precision,
                                double value) {
   buffer.resize(buffer.capacity() < 64 ? 64 : buffer.capacity());
@@ -56,6 +184,16 @@ std::string_view format_number(std::string& buffer, std::chars_format format, in
 // True if every digit of a formatted number is 0.
 bool all_zero_digits(std::string_view text) {
   return text.find_first_of("123456789") == std::string_view::npos;
+}
+
+void general_fixed(std::string& line, float value, int width, int decimals, bool& overflow) {
+  thread_local std::string buffer;
+  thread_local std::string text;
+  text.assign(format_number(buffer, std::chars_format::fixed, decimals, value));
+  if (decimals == 0) text.push_back('.');  // the point stays even without decimals
+  std::string_view view = text;
+  if (view.front() == '-' && all_zero_digits(view)) view.remove_prefix(1);
+  fit(line, view, width, overflow);
 }
 
 // Builds "0.dddd" + "E±ee" from "d.ddde±x": the same d significant
@@ -78,51 +216,95 @@ void build_exponent_text(std::string_view printed, std::string& out) {
   out.append(std::to_string(magnitude));
 }
 
+// An exponent text one column too long loses its leading 0; a longer one
+// becomes asterisks.
+void fit_exponent(std::string& line, std::string_view text, int width, bool& overflow) {
+  if (text.size() != static_cast<std::size_t>(width) + 1) return fit(line, text, width, overflow);
+  const std::size_t zero = text.find('0');
+  line.append(text.substr(0, zero));
+  line.append(text.substr(zero + 1));
+}
+
+// Zero in an exponent field, without a sign: 0.000…E+00.
+void append_exponent_zero(std::string& line, int width, int decimals, bool& overflow) {
+  thread_local std::string text;
+  text.assign("0.");
+  text.append(static_cast<std::size_t>(decimals), '0');
+  text.append("E+00");
+  fit_exponent(line, text, width, overflow);
+}
+
+void general_exponent(std::string& line, float value, int width, int decimals, bool& overflow) {
+  thread_local std::string buffer;
+  thread_local std::string text;
+  text.clear();
+  build_exponent_text(format_number(buffer, std::chars_format::scientific, decimals - 1, value),
+                      text);
+  fit_exponent(line, text, width, overflow);
+}
+
 }  // namespace
 
-std::string render_integer(std::int32_t value, int width, bool& overflow) {
+void append_integer(std::string& line, std::int32_t value, int width, bool& overflow) {
   std::array<char, 16> digits{};
   const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-  return fit({digits.data(), result.ptr}, width, overflow);
+  fit(line, {digits.data(), result.ptr}, width, overflow);
+}
+
+void append_text(std::string& line, std::string_view value, int width) {
+  const auto w = static_cast<std::size_t>(width);
+  if (value.size() >= w) {
+    line.append(value.substr(0, w));
+    return;
+  }
+  line.append(w - value.size(), ' ');
+  line.append(value);
+}
+
+void append_fixed(std::string& line, float value, int width, int decimals, bool& overflow) {
+  if (!std::isfinite(value)) return append_non_finite(line, value, width);
+  Text text;
+  std::size_t length = 0;
+  if (exact_fixed(value, decimals, text, length)) {
+    return fit(line, {text.data(), length}, width, overflow);
+  }
+  general_fixed(line, value, width, decimals, overflow);
+}
+
+void append_exponent(std::string& line, float value, int width, int decimals, bool& overflow) {
+  if (decimals < 1) throw std::invalid_argument("exponent field needs at least one digit");
+  if (!std::isfinite(value)) return append_non_finite(line, value, width);
+  if (value == 0.0F) return append_exponent_zero(line, width, decimals, overflow);  // also -0.0
+  Text text;
+  std::size_t length = 0;
+  if (exact_exponent(value, decimals, text, length)) {
+    return fit_exponent(line, {text.data(), length}, width, overflow);
+  }
+  general_exponent(line, value, width, decimals, overflow);
+}
+
+std::string render_integer(std::int32_t value, int width, bool& overflow) {
+  std::string field;
+  append_integer(field, value, width, overflow);
+  return field;
 }
 
 std::string render_text(std::string_view value, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (value.size() >= w) return std::string(value.substr(0, w));
-  std::string field(w - value.size(), ' ');
-  field.append(value);
+  std::string field;
+  append_text(field, value, width);
   return field;
 }
 
 std::string render_fixed(float value, int width, int decimals, bool& overflow) {
-  if (!std::isfinite(value)) return render_non_finite(value, width);
-  thread_local std::string buffer;
-  std::string_view text = format_number(buffer, std::chars_format::fixed, decimals, value);
-  if (decimals == 0) {  // the point stays even without decimals
-    buffer.insert(text.size(), 1, '.');
-    text = {buffer.data(), text.size() + 1};
-  }
-  // Anything that rounds to zero, -0.0 included, is written unsigned.
-  if (text.front() == '-' && all_zero_digits(text)) text.remove_prefix(1);
-  return fit(text, width, overflow);
+  std::string field;
+  append_fixed(field, value, width, decimals, overflow);
+  return field;
 }
 
 std::string render_exponent(float value, int width, int decimals, bool& overflow) {
-  if (decimals < 1) throw std::invalid_argument("exponent field needs at least one digit");
-  if (!std::isfinite(value)) return render_non_finite(value, width);
-  std::string text;
-  if (value == 0.0F) {  // also -0.0: zero has no sign
-    text.append("0.").append(static_cast<std::size_t>(decimals), '0').append("E+00");
-  } else {
-    thread_local std::string buffer;
-    build_exponent_text(format_number(buffer, std::chars_format::scientific, decimals - 1, value),
-                        text);
-  }
-  // The leading 0 goes first when the field is one column short.
-  if (text.size() > static_cast<std::size_t>(width)) {
-    text.erase(text.find('0'), 1);
-  }
-  return fit(text, width, overflow);
+  std::string field;
+  append_exponent(field, value, width, decimals, overflow);
+  return field;
 }
 
 }  // namespace wsphere::textio

@@ -23,16 +23,17 @@ T value_of(const ReportValue& value) {
   throw std::invalid_argument("report value of the wrong kind for its field");
 }
 
-std::string render(const LayoutItem& item, const ReportValue& value, bool& overflow) {
+void append_field(std::string& line, const LayoutItem& item, const ReportValue& value,
+                  bool& overflow) {
   switch (item.kind) {
     case Kind::integer:
-      return render_integer(value_of<std::int32_t>(value), item.width, overflow);
+      return append_integer(line, value_of<std::int32_t>(value), item.width, overflow);
     case Kind::text:
-      return render_text(value_of<std::string_view>(value), item.width);
+      return append_text(line, value_of<std::string_view>(value), item.width);
     case Kind::fixed:
-      return render_fixed(value_of<float>(value), item.width, item.decimals, overflow);
+      return append_fixed(line, value_of<float>(value), item.width, item.decimals, overflow);
     case Kind::exponent:
-      return render_exponent(value_of<float>(value), item.width, item.decimals, overflow);
+      return append_exponent(line, value_of<float>(value), item.width, item.decimals, overflow);
     default:
       throw std::logic_error("layout item takes no value");
   }
@@ -47,19 +48,18 @@ void ReportWriter::write(const Layout& layout, std::span<const ReportValue> valu
   std::size_t column = 0;
   bool overflow = false;
   auto next = values.begin();
-  const auto place = [&](std::string_view text) {
-    line_.resize(column, ' ');
-    line_.append(text);
-    column = line_.size();
-  };
   for (const LayoutItem& item : layout.items()) {
     if (takes_value(item.kind)) {
       if (next == values.end()) break;
-      place(render(item, *next++, overflow));
+      line_.resize(column, ' ');
+      append_field(line_, item, *next++, overflow);
+      column = line_.size();
     } else if (item.kind == Kind::skip) {
       column += static_cast<std::size_t>(item.width);
     } else if (item.kind == Kind::literal) {
-      place(item.bytes);
+      line_.resize(column, ' ');
+      line_.append(item.bytes);
+      column = line_.size();
     } else {  // slash
       end_line();
       column = 0;

@@ -66,9 +66,16 @@ class ReportWriter {
   std::string line_;  // reused line buffer: the characters up to the end mark
 };
 
-// Field renderers: each returns exactly `width` characters and sets `overflow`
-// to true when a finite number did not fit and was written as asterisks; it is
-// left unchanged otherwise, so one flag can collect a whole statement.
+// Field renderers: each appends exactly `width` characters to `line` and sets
+// `overflow` to true when a finite number did not fit and was written as
+// asterisks; it is left unchanged otherwise, so one flag can collect a whole
+// statement. They allocate nothing once `line` has room for the field.
+void append_integer(std::string& line, std::int32_t value, int width, bool& overflow);
+void append_text(std::string& line, std::string_view value, int width);
+void append_fixed(std::string& line, float value, int width, int decimals, bool& overflow);
+void append_exponent(std::string& line, float value, int width, int decimals, bool& overflow);
+
+// The same fields as strings of their own.
 std::string render_integer(std::int32_t value, int width, bool& overflow);
 std::string render_text(std::string_view value, int width);
 std::string render_fixed(float value, int width, int decimals, bool& overflow);

@@ -127,14 +127,14 @@ TEST(ExactFields, RepeatedHugeValuesWithoutDecimalsKeepTheirText) {
   }
 }
 
-TEST(ExactFields, AppendAddsExactlyTheFieldToTheLine) {
-  std::string line = "ab";
+TEST(ExactFields, WritersFillExactlyTheirWidth) {
+  std::string line(40, '#');
   bool overflow = false;
-  append_fixed(line, 1.5f, 8, 5, overflow);
-  append_exponent(line, 0.25f, 14, 4, overflow);
-  append_integer(line, 42, 5, overflow);
-  append_text(line, "O1", 6);
-  EXPECT_EQ(line, "ab 1.50000    0.2500E+00   42    O1");
+  put_fixed(line.data() + 2, 1.5f, 8, 5, overflow);
+  put_exponent(line.data() + 10, 0.25f, 14, 4, overflow);
+  put_integer(line.data() + 24, 42, 5, overflow);
+  put_text(line.data() + 29, "O1", 6);
+  EXPECT_EQ(line, "## 1.50000    0.2500E+00   42    O1#####");
   EXPECT_FALSE(overflow);
 }
 

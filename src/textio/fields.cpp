@@ -1,10 +1,10 @@
-// The four field renderers of report lines. Each appends exactly `width`
-// characters, right-justified, to the line being built; a finite number that
+// The four field renderers of report lines. Each writes exactly `width`
+// characters, right-justified, into the line being built; a finite number that
 // does not fit becomes a field of asterisks and raises the statement's
 // overflow flag. Numbers are converted exactly (the decimal digits of the
 // binary value, rounded to nearest with exact halves to even) by integer
 // arithmetic where the value and the digits allow, and by std::to_chars
-// otherwise; no field allocates once the line has room.
+// otherwise. Nothing is allocated on the integer paths.
 #include <array>
 #include <bit>
 #include <charconv>
@@ -22,29 +22,38 @@ namespace {
 // Room for every number that the integer paths produce.
 using Text = std::array<char, 64>;
 
-void asterisks(std::string& line, int width) { line.append(static_cast<std::size_t>(width), '*'); }
+char* fill(char* out, std::size_t count, char c) {
+  for (std::size_t k = 0; k < count; ++k) *out++ = c;
+  return out;
+}
+
+char* copy(char* out, std::string_view text) {
+  for (const char c : text) *out++ = c;
+  return out;
+}
 
 // `text` right-justified in `width` columns, or asterisks if it is too long.
-void fit(std::string& line, std::string_view text, int width, bool& overflow) {
+void fit(char* out, std::string_view text, int width, bool& overflow) {
   const auto w = static_cast<std::size_t>(width);
   if (text.size() > w) {
     overflow = true;
-    asterisks(line, width);
+    fill(out, w, '*');
     return;
   }
-  line.append(w - text.size(), ' ');
-  line.append(text);
+  copy(fill(out, w - text.size(), ' '), text);
 }
 
 // NaN and the infinities: a blank, the word, blanks up to the width. Too
 // narrow a field gets asterisks, which do not count as an overflow.
-void append_non_finite(std::string& line, float value, int width) {
+void put_non_finite(char* out, float value, int width) {
   const std::string_view word = std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity";
   const auto w = static_cast<std::size_t>(width);
-  if (w < word.size() + 1) return asterisks(line, width);
-  line.push_back(' ');
-  line.append(word);
-  line.append(w - word.size() - 1, ' ');
+  if (w < word.size() + 1) {
+    fill(out, w, '*');
+    return;
+  }
+  *out++ = ' ';
+  fill(copy(out, word), w - word.size() - 1, ' ');
 }
 
 constexpr std::uint64_t kPowersOfTen[] = {1,           10,           100,         1000,
@@ -95,16 +104,30 @@ std::uint64_t divided_by_power_of_ten(std::uint64_t n, int power) {
   return q + ((twice_rest > divisor || (twice_rest == divisor && (q & 1U) != 0)) ? 1 : 0);
 }
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Writes the decimal digits of n, at least `count` of them (leading zeros).
 char* put_digits(char* out, std::uint64_t n, int count) {
   char digits[24];
-  int length = 0;
-  do {
-    digits[length++] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
-  for (; length < count; ++length) digits[length] = '0';
-  while (length > 0) *out++ = digits[--length];
+  char* end = digits + sizeof digits;
+  char* p = end;
+  while (n >= 100) {
+    const auto pair = static_cast<std::size_t>(n % 100) * 2;
+    n /= 100;
+    *--p = kDigitPairs[pair + 1];
+    *--p = kDigitPairs[pair];
+  }
+  if (n >= 10) {
+    *--p = kDigitPairs[n * 2 + 1];
+    *--p = kDigitPairs[n * 2];
+  } else {
+    *--p = static_cast<char>('0' + n);
+  }
+  for (auto length = end - p; length < count; ++length) *out++ = '0';
+  while (p < end) *out++ = *p++;
   return out;
 }
 
@@ -117,10 +140,12 @@ bool exact_fixed(float value, int decimals, Text& text, std::size_t& length) {
   if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
   char* out = text.data();
   if (b.negative && q != 0) *out++ = '-';  // what rounds to zero has no sign
-  out = put_digits(out, q / kPowersOfTen[decimals], 1);
-  *out++ = '.';  // the point stays even without decimals
-  if (decimals > 0) out = put_digits(out, q % kPowersOfTen[decimals], decimals);
-  length = static_cast<std::size_t>(out - text.data());
+  // The digits of q, at least one before the point, then the point moved in.
+  out = put_digits(out, q, decimals + 1);
+  char* const point = out - decimals;
+  for (char* p = out; p > point; --p) *p = p[-1];
+  *point = '.';  // the point stays even without decimals
+  length = static_cast<std::size_t>(out + 1 - text.data());
   return true;
 }
 
@@ -142,8 +167,10 @@ bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
 bool exact_exponent(float value, int digits, Text& text, std::size_t& length) {
   if (digits > 9) return false;
   const Binary b = binary_of(value);
-  // First guess of the exponent, corrected below where log10 misses by one.
-  int exponent = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value))))) + 1;
+  // First guess of the exponent from the binary one (log10 2 ≈ 78913 / 2^18),
+  // corrected below where it misses by one.
+  const int binary_exponent = b.exponent + 63 - std::countl_zero(b.mantissa);
+  int exponent = ((binary_exponent * 78913) >> 18) + 1;
   std::uint64_t q = 0;  // |value| · 10^(digits - exponent), rounded: `digits` digits
   for (int attempt = 0;; ++attempt) {
     if (attempt == 3 || !scaled_by_power_of_ten(b, digits - exponent, q)) return false;
@@ -186,7 +213,7 @@ bool all_zero_digits(std::string_view text) {
   return text.find_first_of("123456789") == std::string_view::npos;
 }
 
-void general_fixed(std::string& line, float value, int width, int decimals, bool& overflow) {
+void general_fixed(char* line, float value, int width, int decimals, bool& overflow) {
   thread_local std::string buffer;
   thread_local std::string text;
   text.assign(format_number(buffer, std::chars_format::fixed, decimals, value));
@@ -218,15 +245,14 @@ void build_exponent_text(std::string_view printed, std::string& out) {
 
 // An exponent text one column too long loses its leading 0; a longer one
 // becomes asterisks.
-void fit_exponent(std::string& line, std::string_view text, int width, bool& overflow) {
+void fit_exponent(char* line, std::string_view text, int width, bool& overflow) {
   if (text.size() != static_cast<std::size_t>(width) + 1) return fit(line, text, width, overflow);
   const std::size_t zero = text.find('0');
-  line.append(text.substr(0, zero));
-  line.append(text.substr(zero + 1));
+  copy(copy(line, text.substr(0, zero)), text.substr(zero + 1));
 }
 
 // Zero in an exponent field, without a sign: 0.000…E+00.
-void append_exponent_zero(std::string& line, int width, int decimals, bool& overflow) {
+void put_exponent_zero(char* line, int width, int decimals, bool& overflow) {
   thread_local std::string text;
   text.assign("0.");
   text.append(static_cast<std::size_t>(decimals), '0');
@@ -234,7 +260,7 @@ void append_exponent_zero(std::string& line, int width, int decimals, bool& over
   fit_exponent(line, text, width, overflow);
 }
 
-void general_exponent(std::string& line, float value, int width, int decimals, bool& overflow) {
+void general_exponent(char* line, float value, int width, int decimals, bool& overflow) {
   thread_local std::string buffer;
   thread_local std::string text;
   text.clear();
@@ -245,66 +271,69 @@ void general_exponent(std::string& line, float value, int width, int decimals, b
 
 }  // namespace
 
-void append_integer(std::string& line, std::int32_t value, int width, bool& overflow) {
+void put_integer(char* out, std::int32_t value, int width, bool& overflow) {
   std::array<char, 16> digits{};
   const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-  fit(line, {digits.data(), result.ptr}, width, overflow);
+  fit(out, {digits.data(), result.ptr}, width, overflow);
 }
 
-void append_text(std::string& line, std::string_view value, int width) {
+void put_text(char* out, std::string_view value, int width) {
   const auto w = static_cast<std::size_t>(width);
   if (value.size() >= w) {
-    line.append(value.substr(0, w));
+    copy(out, value.substr(0, w));
     return;
   }
-  line.append(w - value.size(), ' ');
-  line.append(value);
+  copy(fill(out, w - value.size(), ' '), value);
 }
 
-void append_fixed(std::string& line, float value, int width, int decimals, bool& overflow) {
-  if (!std::isfinite(value)) return append_non_finite(line, value, width);
+void put_fixed(char* out, float value, int width, int decimals, bool& overflow) {
+  if (!std::isfinite(value)) return put_non_finite(out, value, width);
   Text text;
   std::size_t length = 0;
   if (exact_fixed(value, decimals, text, length)) {
-    return fit(line, {text.data(), length}, width, overflow);
+    return fit(out, {text.data(), length}, width, overflow);
   }
-  general_fixed(line, value, width, decimals, overflow);
+  general_fixed(out, value, width, decimals, overflow);
 }
 
-void append_exponent(std::string& line, float value, int width, int decimals, bool& overflow) {
+void put_exponent(char* out, float value, int width, int decimals, bool& overflow) {
   if (decimals < 1) throw std::invalid_argument("exponent field needs at least one digit");
-  if (!std::isfinite(value)) return append_non_finite(line, value, width);
-  if (value == 0.0F) return append_exponent_zero(line, width, decimals, overflow);  // also -0.0
+  if (!std::isfinite(value)) return put_non_finite(out, value, width);
+  if (value == 0.0F) return put_exponent_zero(out, width, decimals, overflow);  // also -0.0
   Text text;
   std::size_t length = 0;
   if (exact_exponent(value, decimals, text, length)) {
-    return fit_exponent(line, {text.data(), length}, width, overflow);
+    return fit_exponent(out, {text.data(), length}, width, overflow);
   }
-  general_exponent(line, value, width, decimals, overflow);
+  general_exponent(out, value, width, decimals, overflow);
 }
 
-std::string render_integer(std::int32_t value, int width, bool& overflow) {
-  std::string field;
-  append_integer(field, value, width, overflow);
+namespace {
+
+// A field of its own: `width` characters written by `put`.
+template <class Put>
+std::string field_of(int width, Put&& put) {
+  std::string field(static_cast<std::size_t>(width), ' ');
+  put(field.data());
   return field;
+}
+
+}  // namespace
+
+std::string render_integer(std::int32_t value, int width, bool& overflow) {
+  return field_of(width, [&](char* out) { put_integer(out, value, width, overflow); });
 }
 
 std::string render_text(std::string_view value, int width) {
-  std::string field;
-  append_text(field, value, width);
-  return field;
+  return field_of(width, [&](char* out) { put_text(out, value, width); });
 }
 
 std::string render_fixed(float value, int width, int decimals, bool& overflow) {
-  std::string field;
-  append_fixed(field, value, width, decimals, overflow);
-  return field;
+  return field_of(width, [&](char* out) { put_fixed(out, value, width, decimals, overflow); });
 }
 
 std::string render_exponent(float value, int width, int decimals, bool& overflow) {
-  std::string field;
-  append_exponent(field, value, width, decimals, overflow);
-  return field;
+  return field_of(width, [&](char* out) { put_exponent(out, value, width, decimals, overflow); });
 }
 
 }  // namespace wsphere::textio

@@ -3,6 +3,7 @@
 // with its CR LF, to the sink.
 #include "textio/report_writer.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -23,17 +24,16 @@ T value_of(const ReportValue& value) {
   throw std::invalid_argument("report value of the wrong kind for its field");
 }
 
-void append_field(std::string& line, const LayoutItem& item, const ReportValue& value,
-                  bool& overflow) {
+void put_field(char* out, const LayoutItem& item, const ReportValue& value, bool& overflow) {
   switch (item.kind) {
     case Kind::integer:
-      return append_integer(line, value_of<std::int32_t>(value), item.width, overflow);
+      return put_integer(out, value_of<std::int32_t>(value), item.width, overflow);
     case Kind::text:
-      return append_text(line, value_of<std::string_view>(value), item.width);
+      return put_text(out, value_of<std::string_view>(value), item.width);
     case Kind::fixed:
-      return append_fixed(line, value_of<float>(value), item.width, item.decimals, overflow);
+      return put_fixed(out, value_of<float>(value), item.width, item.decimals, overflow);
     case Kind::exponent:
-      return append_exponent(line, value_of<float>(value), item.width, item.decimals, overflow);
+      return put_exponent(out, value_of<float>(value), item.width, item.decimals, overflow);
     default:
       throw std::logic_error("layout item takes no value");
   }
@@ -42,24 +42,24 @@ void append_field(std::string& line, const LayoutItem& item, const ReportValue& 
 }  // namespace
 
 void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values) {
-  line_.clear();
+  end_mark_ = 0;
   // 0-based write position. Only skips move it without writing, so it never
-  // lies left of the line's end and every write simply appends.
+  // lies left of the end mark and every write simply extends the line.
   std::size_t column = 0;
   bool overflow = false;
   auto next = values.begin();
   for (const LayoutItem& item : layout.items()) {
     if (takes_value(item.kind)) {
       if (next == values.end()) break;
-      line_.resize(column, ' ');
-      append_field(line_, item, *next++, overflow);
-      column = line_.size();
+      const std::size_t end = column + static_cast<std::size_t>(item.width);
+      put_field(place(column, end), item, *next++, overflow);
+      column = end_mark_ = end;
     } else if (item.kind == Kind::skip) {
       column += static_cast<std::size_t>(item.width);
     } else if (item.kind == Kind::literal) {
-      line_.resize(column, ' ');
-      line_.append(item.bytes);
-      column = line_.size();
+      const std::size_t end = column + item.bytes.size();
+      std::copy(item.bytes.begin(), item.bytes.end(), place(column, end));
+      column = end_mark_ = end;
     } else {  // slash
       end_line();
       column = 0;
@@ -69,10 +69,19 @@ void ReportWriter::write(const Layout& layout, std::span<const ReportValue> valu
   if (overflow) sink_.field_overflow();
 }
 
+char* ReportWriter::place(std::size_t column, std::size_t end) {
+  if (line_.size() < end + 2) line_.resize(std::max(end + 2, 2 * line_.size()));  // + CR LF
+  std::fill(line_.begin() + static_cast<std::ptrdiff_t>(end_mark_),
+            line_.begin() + static_cast<std::ptrdiff_t>(column), ' ');
+  return line_.data() + column;
+}
+
 void ReportWriter::end_line() {
-  line_.append("\r\n");
-  sink_.put_line(line_);
-  line_.clear();
+  place(end_mark_, end_mark_);
+  line_[end_mark_] = '\r';
+  line_[end_mark_ + 1] = '\n';
+  sink_.put_line({line_.data(), end_mark_ + 2});
+  end_mark_ = 0;
 }
 
 }  // namespace wsphere::textio

@@ -61,19 +61,24 @@ class ReportWriter {
 
  private:
   void end_line();  // hands the line, with CR LF, to the sink and empties it
+  // Room for columns 0 .. end-1; fills the gap from the end mark up to
+  // `column` with blanks and returns where `column` is.
+  char* place(std::size_t column, std::size_t end);
 
   LineSink& sink_;
-  std::string line_;  // reused line buffer: the characters up to the end mark
+  // Reused line buffer, never shrunk: the characters up to the end mark count.
+  std::vector<char> line_;
+  std::size_t end_mark_ = 0;
 };
 
-// Field renderers: each appends exactly `width` characters to `line` and sets
+// Field renderers: each writes exactly `width` characters at `out` and sets
 // `overflow` to true when a finite number did not fit and was written as
 // asterisks; it is left unchanged otherwise, so one flag can collect a whole
-// statement. They allocate nothing once `line` has room for the field.
-void append_integer(std::string& line, std::int32_t value, int width, bool& overflow);
-void append_text(std::string& line, std::string_view value, int width);
-void append_fixed(std::string& line, float value, int width, int decimals, bool& overflow);
-void append_exponent(std::string& line, float value, int width, int decimals, bool& overflow);
+// statement.
+void put_integer(char* out, std::int32_t value, int width, bool& overflow);
+void put_text(char* out, std::string_view value, int width);
+void put_fixed(char* out, float value, int width, int decimals, bool& overflow);
+void put_exponent(char* out, float value, int width, int decimals, bool& overflow);
 
 // The same fields as strings of their own.
 std::string render_integer(std::int32_t value, int width, bool& overflow);

@@ -19,18 +19,38 @@
 namespace wsphere::textio {
 namespace {
 
-// Room for every number that the integer paths produce.
-using Text = std::array<char, 64>;
-
-char* fill(char* out, std::size_t count, char c) {
+WSPHERE_SHORT_LOOPS char* fill(char* out, std::size_t count, char c) {
   for (std::size_t k = 0; k < count; ++k) *out++ = c;
   return out;
 }
 
-char* copy(char* out, std::string_view text) {
+WSPHERE_SHORT_LOOPS char* copy(char* out, std::string_view text) {
   for (const char c : text) *out++ = c;
   return out;
 }
+
+// A number's text, built from its last character backwards; room for every
+// text of the integer paths.
+class Text {
+ public:
+  void put(char c) { *--first_ = c; }
+  // The decimal digits of n, at least `count` of them (leading zeros).
+  void put_digits(std::uint64_t n, int count) {
+    const char* const end = first_;
+    do {
+      put(static_cast<char>('0' + n % 10));
+      n /= 10;
+    } while (n != 0);
+    while (end - first_ < count) put('0');
+  }
+  std::string_view view() const {
+    return {first_, static_cast<std::size_t>(bytes_.data() + bytes_.size() - first_)};
+  }
+
+ private:
+  std::array<char, 48> bytes_;
+  char* first_ = bytes_.data() + bytes_.size();
+};
 
 // `text` right-justified in `width` columns, or asterisks if it is too long.
 void fit(char* out, std::string_view text, int width, bool& overflow) {
@@ -104,48 +124,21 @@ std::uint64_t divided_by_power_of_ten(std::uint64_t n, int power) {
   return q + ((twice_rest > divisor || (twice_rest == divisor && (q & 1U) != 0)) ? 1 : 0);
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the decimal digits of n, at least `count` of them (leading zeros).
-char* put_digits(char* out, std::uint64_t n, int count) {
-  char digits[24];
-  char* end = digits + sizeof digits;
-  char* p = end;
-  while (n >= 100) {
-    const auto pair = static_cast<std::size_t>(n % 100) * 2;
-    n /= 100;
-    *--p = kDigitPairs[pair + 1];
-    *--p = kDigitPairs[pair];
-  }
-  if (n >= 10) {
-    *--p = kDigitPairs[n * 2 + 1];
-    *--p = kDigitPairs[n * 2];
-  } else {
-    *--p = static_cast<char>('0' + n);
-  }
-  for (auto length = end - p; length < count; ++length) *out++ = '0';
-  while (p < end) *out++ = *p++;
-  return out;
-}
-
 // The fixed-point text of a finite value by integers; false when the value or
 // the number of decimals is beyond them.
-bool exact_fixed(float value, int decimals, Text& text, std::size_t& length) {
+bool exact_fixed(float value, int decimals, Text& text) {
   if (decimals > kLargestPower) return false;
   const Binary b = binary_of(value);
   std::uint64_t q = 0;  // |value| · 10^decimals, rounded
   if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
-  char* out = text.data();
-  if (b.negative && q != 0) *out++ = '-';  // what rounds to zero has no sign
-  // The digits of q, at least one before the point, then the point moved in.
-  out = put_digits(out, q, decimals + 1);
-  char* const point = out - decimals;
-  for (char* p = out; p > point; --p) *p = p[-1];
-  *point = '.';  // the point stays even without decimals
-  length = static_cast<std::size_t>(out + 1 - text.data());
+  const bool negative = b.negative && q != 0;  // what rounds to zero has no sign
+  for (int k = 0; k < decimals; ++k) {
+    text.put(static_cast<char>('0' + q % 10));
+    q /= 10;
+  }
+  text.put('.');  // the point stays even without decimals
+  text.put_digits(q, 1);
+  if (negative) text.put('-');
   return true;
 }
 
@@ -164,7 +157,7 @@ bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
 
 // The exponent text "0.dddd" "E±ee" of a finite nonzero value by integers,
 // with `digits` significant digits; false when beyond them.
-bool exact_exponent(float value, int digits, Text& text, std::size_t& length) {
+bool exact_exponent(float value, int digits, Text& text) {
   if (digits > 9) return false;
   const Binary b = binary_of(value);
   // First guess of the exponent from the binary one (log10 2 ≈ 78913 / 2^18),
@@ -182,15 +175,14 @@ bool exact_exponent(float value, int digits, Text& text, std::size_t& length) {
       break;
     }
   }
-  char* out = text.data();
-  if (b.negative) *out++ = '-';
-  *out++ = '0';
-  *out++ = '.';
-  out = put_digits(out, q, digits);
-  *out++ = 'E';
-  *out++ = exponent < 0 ? '-' : '+';
-  out = put_digits(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent), 2);
-  length = static_cast<std::size_t>(out - text.data());
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  text.put_digits(static_cast<std::uint64_t>(magnitude), 2);
+  text.put(exponent < 0 ? '-' : '+');
+  text.put('E');
+  text.put_digits(q, digits);
+  text.put('.');
+  text.put('0');
+  if (b.negative) text.put('-');
   return true;
 }
 
@@ -289,10 +281,7 @@ void put_text(char* out, std::string_view value, int width) {
 void put_fixed(char* out, float value, int width, int decimals, bool& overflow) {
   if (!std::isfinite(value)) return put_non_finite(out, value, width);
   Text text;
-  std::size_t length = 0;
-  if (exact_fixed(value, decimals, text, length)) {
-    return fit(out, {text.data(), length}, width, overflow);
-  }
+  if (exact_fixed(value, decimals, text)) return fit(out, text.view(), width, overflow);
   general_fixed(out, value, width, decimals, overflow);
 }
 
@@ -301,10 +290,7 @@ void put_exponent(char* out, float value, int width, int decimals, bool& overflo
   if (!std::isfinite(value)) return put_non_finite(out, value, width);
   if (value == 0.0F) return put_exponent_zero(out, width, decimals, overflow);  // also -0.0
   Text text;
-  std::size_t length = 0;
-  if (exact_exponent(value, decimals, text, length)) {
-    return fit_exponent(out, {text.data(), length}, width, overflow);
-  }
+  if (exact_exponent(value, decimals, text)) return fit_exponent(out, text.view(), width, overflow);
   general_exponent(out, value, width, decimals, overflow);
 }
 

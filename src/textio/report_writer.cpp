@@ -69,10 +69,9 @@ void ReportWriter::write(const Layout& layout, std::span<const ReportValue> valu
   if (overflow) sink_.field_overflow();
 }
 
-char* ReportWriter::place(std::size_t column, std::size_t end) {
+WSPHERE_SHORT_LOOPS char* ReportWriter::place(std::size_t column, std::size_t end) {
   if (line_.size() < end + 2) line_.resize(std::max(end + 2, 2 * line_.size()));  // + CR LF
-  std::fill(line_.begin() + static_cast<std::ptrdiff_t>(end_mark_),
-            line_.begin() + static_cast<std::ptrdiff_t>(column), ' ');
+  for (std::size_t k = end_mark_; k < column; ++k) line_[k] = ' ';
   return line_.data() + column;
 }
 

@@ -10,6 +10,11 @@
 #include <variant>
 #include <vector>
 
+// Fields and gaps are a few characters wide: plain loops beat calls to the
+// library's block copy, so the compiler is kept from turning such loops into
+// those calls.
+#define WSPHERE_SHORT_LOOPS __attribute__((optimize("no-tree-loop-distribute-patterns")))
+
 namespace wsphere::textio {
 
 // One value of a report statement: an integer (Iw), a real (Fw.d, Ew.d) or the

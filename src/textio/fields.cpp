@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,14 +20,33 @@
 namespace wsphere::textio {
 namespace {
 
-WSPHERE_SHORT_LOOPS char* fill(char* out, std::size_t count, char c) {
-  for (std::size_t k = 0; k < count; ++k) *out++ = c;
-  return out;
+WSPHERE_SHORT_LOOPS void fill(char* out, std::size_t count, char c) {
+  for (std::size_t k = 0; k < count; ++k) out[k] = c;
 }
 
-WSPHERE_SHORT_LOOPS char* copy(char* out, std::string_view text) {
-  for (const char c : text) *out++ = c;
-  return out;
+// Copies `text` to `out`: short texts by two overlapping moves of a fixed size.
+void copy(char* out, std::string_view text) {
+  const char* in = text.data();
+  const std::size_t n = text.size();
+  const auto two_moves = [&](auto chunk) {
+    constexpr std::size_t size = sizeof chunk;
+    std::memcpy(&chunk, in, size);
+    decltype(chunk) tail;
+    std::memcpy(&tail, in + n - size, size);
+    std::memcpy(out, &chunk, size);
+    std::memcpy(out + n - size, &tail, size);
+  };
+  if (n >= 16) {
+    std::memcpy(out, in, n);
+  } else if (n >= 8) {
+    two_moves(std::uint64_t{});
+  } else if (n >= 4) {
+    two_moves(std::uint32_t{});
+  } else if (n >= 2) {
+    two_moves(std::uint16_t{});
+  } else if (n == 1) {
+    *out = *in;
+  }
 }
 
 // A number's text, built from its last character backwards; room for every
@@ -37,22 +57,43 @@ class Text {
   // The decimal digits of n, at least `count` of them (leading zeros).
   void put_digits(std::uint64_t n, int count) {
     const char* const end = first_;
-    do {
-      put(static_cast<char>('0' + n % 10));
-      n /= 10;
-    } while (n != 0);
+    while (n >= 100) {
+      const auto pair = static_cast<std::size_t>(n % 100) * 2;
+      n /= 100;
+      first_ -= 2;
+      std::memcpy(first_, kDigitPairs + pair, 2);
+    }
+    if (n >= 10) {
+      first_ -= 2;
+      std::memcpy(first_, kDigitPairs + n * 2, 2);
+    } else {
+      put(static_cast<char>('0' + n));
+    }
     while (end - first_ < count) put('0');
   }
-  std::string_view view() const {
-    return {first_, static_cast<std::size_t>(bytes_.data() + bytes_.size() - first_)};
+  // Puts a point before the last `decimals` characters.
+  void insert_point(int decimals) {
+    char* const point = end() - decimals - 1;
+    for (char* p = first_ - 1; p < point; ++p) *p = p[1];
+    *point = '.';
+    --first_;
   }
+  std::string_view view() const { return {first_, static_cast<std::size_t>(end() - first_)}; }
 
  private:
+  static constexpr char kDigitPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  char* end() { return bytes_.data() + bytes_.size(); }
+  const char* end() const { return bytes_.data() + bytes_.size(); }
+
   std::array<char, 48> bytes_;
   char* first_ = bytes_.data() + bytes_.size();
 };
 
-// `text` right-justified in `width` columns, or asterisks if it is too long.
+// `text` right-justified in `width` columns of blanks, or asterisks if it is
+// too long.
 void fit(char* out, std::string_view text, int width, bool& overflow) {
   const auto w = static_cast<std::size_t>(width);
   if (text.size() > w) {
@@ -60,7 +101,7 @@ void fit(char* out, std::string_view text, int width, bool& overflow) {
     fill(out, w, '*');
     return;
   }
-  copy(fill(out, w - text.size(), ' '), text);
+  copy(out + (w - text.size()), text);
 }
 
 // NaN and the infinities: a blank, the word, blanks up to the width. Too
@@ -72,8 +113,7 @@ void put_non_finite(char* out, float value, int width) {
     fill(out, w, '*');
     return;
   }
-  *out++ = ' ';
-  fill(copy(out, word), w - word.size() - 1, ' ');
+  copy(out + 1, word);  // after one blank, blanks to the end
 }
 
 constexpr std::uint64_t kPowersOfTen[] = {1,           10,           100,         1000,
@@ -131,14 +171,9 @@ bool exact_fixed(float value, int decimals, Text& text) {
   const Binary b = binary_of(value);
   std::uint64_t q = 0;  // |value| · 10^decimals, rounded
   if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
-  const bool negative = b.negative && q != 0;  // what rounds to zero has no sign
-  for (int k = 0; k < decimals; ++k) {
-    text.put(static_cast<char>('0' + q % 10));
-    q /= 10;
-  }
-  text.put('.');  // the point stays even without decimals
-  text.put_digits(q, 1);
-  if (negative) text.put('-');
+  text.put_digits(q, decimals + 1);
+  text.insert_point(decimals);  // the point stays even without decimals
+  if (b.negative && q != 0) text.put('-');  // what rounds to zero has no sign
   return true;
 }
 
@@ -240,7 +275,8 @@ void build_exponent_text(std::string_view printed, std::string& out) {
 void fit_exponent(char* line, std::string_view text, int width, bool& overflow) {
   if (text.size() != static_cast<std::size_t>(width) + 1) return fit(line, text, width, overflow);
   const std::size_t zero = text.find('0');
-  copy(copy(line, text.substr(0, zero)), text.substr(zero + 1));
+  copy(line, text.substr(0, zero));
+  copy(line + zero, text.substr(zero + 1));
 }
 
 // Zero in an exponent field, without a sign: 0.000…E+00.
@@ -271,11 +307,8 @@ void put_integer(char* out, std::int32_t value, int width, bool& overflow) {
 
 void put_text(char* out, std::string_view value, int width) {
   const auto w = static_cast<std::size_t>(width);
-  if (value.size() >= w) {
-    copy(out, value.substr(0, w));
-    return;
-  }
-  copy(fill(out, w - value.size(), ' '), value);
+  if (value.size() >= w) return copy(out, value.substr(0, w));
+  copy(out + (w - value.size()), value);
 }
 
 void put_fixed(char* out, float value, int width, int decimals, bool& overflow) {

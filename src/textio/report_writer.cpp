@@ -1,9 +1,10 @@
-// Building report lines: a statement walks its layout over its values, writing
-// fields and literals at the write position and handing each finished line,
-// with its CR LF, to the sink.
+// Building report lines: a statement walks its layout's steps over its values,
+// writing fields and literals at their columns into a line of blanks and
+// handing each finished line, with its CR LF, to the sink.
 #include "textio/report_writer.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -12,11 +13,6 @@ namespace wsphere::textio {
 namespace {
 
 using Kind = LayoutItem::Kind;
-
-bool takes_value(Kind kind) {
-  return kind == Kind::integer || kind == Kind::text || kind == Kind::fixed ||
-         kind == Kind::exponent;
-}
 
 template <typename T>
 T value_of(const ReportValue& value) {
@@ -42,45 +38,37 @@ void put_field(char* out, const LayoutItem& item, const ReportValue& value, bool
 }  // namespace
 
 void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values) {
-  end_mark_ = 0;
-  // 0-based write position. Only skips move it without writing, so it never
-  // lies left of the end mark and every write simply extends the line.
-  std::size_t column = 0;
+  const std::size_t room = layout.longest_line() + 2;  // + CR LF
+  if (line_.size() < room) line_.resize(std::max(room, 2 * line_.size()), ' ');
+  char* const line = line_.data();
+  // The end mark: the column after the last character written into the line.
+  std::size_t end_mark = 0;
   bool overflow = false;
   auto next = values.begin();
-  for (const LayoutItem& item : layout.items()) {
-    if (takes_value(item.kind)) {
+  for (const LayoutStep& step : layout.steps()) {
+    const LayoutItem& item = layout.items()[static_cast<std::size_t>(step.item)];
+    if (step.kind == LayoutStep::Kind::field) {
       if (next == values.end()) break;
-      const std::size_t end = column + static_cast<std::size_t>(item.width);
-      put_field(place(column, end), item, *next++, overflow);
-      column = end_mark_ = end;
-    } else if (item.kind == Kind::skip) {
-      column += static_cast<std::size_t>(item.width);
-    } else if (item.kind == Kind::literal) {
-      const std::size_t end = column + item.bytes.size();
-      std::copy(item.bytes.begin(), item.bytes.end(), place(column, end));
-      column = end_mark_ = end;
-    } else {  // slash
-      end_line();
-      column = 0;
+      put_field(line + step.column, item, *next++, overflow);
+      end_mark = step.end;
+    } else if (step.kind == LayoutStep::Kind::literal) {
+      std::memcpy(line + step.column, item.bytes.data(), item.bytes.size());
+      end_mark = step.end;
+    } else {
+      end_line(end_mark);
+      end_mark = 0;
     }
   }
-  end_line();
+  end_line(end_mark);
   if (overflow) sink_.field_overflow();
 }
 
-WSPHERE_SHORT_LOOPS char* ReportWriter::place(std::size_t column, std::size_t end) {
-  if (line_.size() < end + 2) line_.resize(std::max(end + 2, 2 * line_.size()));  // + CR LF
-  for (std::size_t k = end_mark_; k < column; ++k) line_[k] = ' ';
-  return line_.data() + column;
-}
-
-void ReportWriter::end_line() {
-  place(end_mark_, end_mark_);
-  line_[end_mark_] = '\r';
-  line_[end_mark_ + 1] = '\n';
-  sink_.put_line({line_.data(), end_mark_ + 2});
-  end_mark_ = 0;
+void ReportWriter::end_line(std::size_t end_mark) {
+  char* const line = line_.data();
+  line[end_mark] = '\r';
+  line[end_mark + 1] = '\n';
+  sink_.put_line({line, end_mark + 2});
+  std::memset(line, ' ', end_mark + 2);
 }
 
 }  // namespace wsphere::textio

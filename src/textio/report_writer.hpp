@@ -30,6 +30,17 @@ struct LayoutItem {
   std::string bytes;  // literal, already in Windows-1251
 };
 
+// What writing a layout does, with the columns worked out in advance: every
+// field writes exactly its width and every skip is fixed, so each data item
+// and literal lands in the same columns whatever the values.
+struct LayoutStep {
+  enum class Kind { field, literal, line_end };
+  Kind kind;
+  int item = 0;             // index into the items (field, literal)
+  std::size_t column = 0;   // 0-based first column (field, literal)
+  std::size_t end = 0;      // column after the last character (field, literal)
+};
+
 // A parsed layout, such as  5X,I4,3X,A6,3X,3(F8.5,2X)  or  /,/,"title".
 // Literals stand in double quotes and are written in UTF-8 in the source; they
 // are converted to Windows-1251 once, when the layout is built. A malformed
@@ -38,9 +49,14 @@ class Layout {
  public:
   explicit Layout(std::string_view text);
   const std::vector<LayoutItem>& items() const { return items_; }
+  const std::vector<LayoutStep>& steps() const { return steps_; }
+  // The longest line the layout can write, without its line end.
+  std::size_t longest_line() const { return longest_line_; }
 
  private:
   std::vector<LayoutItem> items_;
+  std::vector<LayoutStep> steps_;
+  std::size_t longest_line_ = 0;
 };
 
 // Where finished lines go. Each line arrives complete with its CR LF.
@@ -65,21 +81,20 @@ class ReportWriter {
   }
 
  private:
-  void end_line();  // hands the line, with CR LF, to the sink and empties it
-  // Room for columns 0 .. end-1; fills the gap from the end mark up to
-  // `column` with blanks and returns where `column` is.
-  char* place(std::size_t column, std::size_t end);
+  // Hands the line up to `end_mark`, with CR LF, to the sink and blanks it again.
+  void end_line(std::size_t end_mark);
 
   LineSink& sink_;
-  // Reused line buffer, never shrunk: the characters up to the end mark count.
+  // Reused line buffer, never shrunk, all blanks between statements: fields
+  // and literals are written into it at their columns.
   std::vector<char> line_;
-  std::size_t end_mark_ = 0;
 };
 
-// Field renderers: each writes exactly `width` characters at `out` and sets
-// `overflow` to true when a finite number did not fit and was written as
-// asterisks; it is left unchanged otherwise, so one flag can collect a whole
-// statement.
+// Field renderers: each fills the `width` characters at `out`, which hold
+// blanks on entry (the blanks before a right-justified value are left as they
+// are), and sets `overflow` to true when a finite number did not fit and was
+// written as asterisks; it is left unchanged otherwise, so one flag can collect
+// a whole statement.
 void put_integer(char* out, std::int32_t value, int width, bool& overflow);
 void put_text(char* out, std::string_view value, int width);
 void put_fixed(char* out, float value, int width, int decimals, bool& overflow);

@@ -1,16 +1,18 @@
-// The four field renderers of report lines. Each writes exactly `width`
-// characters, right-justified, into the line being built; a finite number that
-// does not fit becomes a field of asterisks and raises the statement's
-// overflow flag. Numbers are converted exactly (the decimal digits of the
-// binary value, rounded to nearest with exact halves to even) by integer
-// arithmetic where the value and the digits allow, and by std::to_chars
-// otherwise. Nothing is allocated on the integer paths.
+// The four field renderers of report lines. Each fills exactly `width`
+// characters, right-justified, of a field that holds blanks on entry; a finite
+// number that does not fit becomes a field of asterisks and raises the
+// statement's overflow flag. Numbers are converted exactly (the decimal digits
+// of the binary value, rounded to nearest with exact halves to even): by
+// integer arithmetic, written straight into the field from its right end,
+// where the value and the digits allow, and by std::to_chars otherwise.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -49,49 +51,6 @@ void copy(char* out, std::string_view text) {
   }
 }
 
-// A number's text, built from its last character backwards; room for every
-// text of the integer paths.
-class Text {
- public:
-  void put(char c) { *--first_ = c; }
-  // The decimal digits of n, at least `count` of them (leading zeros).
-  void put_digits(std::uint64_t n, int count) {
-    const char* const end = first_;
-    while (n >= 100) {
-      const auto pair = static_cast<std::size_t>(n % 100) * 2;
-      n /= 100;
-      first_ -= 2;
-      std::memcpy(first_, kDigitPairs + pair, 2);
-    }
-    if (n >= 10) {
-      first_ -= 2;
-      std::memcpy(first_, kDigitPairs + n * 2, 2);
-    } else {
-      put(static_cast<char>('0' + n));
-    }
-    while (end - first_ < count) put('0');
-  }
-  // Puts a point before the last `decimals` characters.
-  void insert_point(int decimals) {
-    char* const point = end() - decimals - 1;
-    for (char* p = first_ - 1; p < point; ++p) *p = p[1];
-    *point = '.';
-    --first_;
-  }
-  std::string_view view() const { return {first_, static_cast<std::size_t>(end() - first_)}; }
-
- private:
-  static constexpr char kDigitPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  char* end() { return bytes_.data() + bytes_.size(); }
-  const char* end() const { return bytes_.data() + bytes_.size(); }
-
-  std::array<char, 48> bytes_;
-  char* first_ = bytes_.data() + bytes_.size();
-};
-
 // `text` right-justified in `width` columns of blanks, or asterisks if it is
 // too long.
 void fit(char* out, std::string_view text, int width, bool& overflow) {
@@ -102,6 +61,12 @@ void fit(char* out, std::string_view text, int width, bool& overflow) {
     return;
   }
   copy(out + (w - text.size()), text);
+}
+
+// Asterisks for a number too long for its field.
+void too_long(char* out, int width, bool& overflow) {
+  overflow = true;
+  fill(out, static_cast<std::size_t>(width), '*');
 }
 
 // NaN and the infinities: a blank, the word, blanks up to the width. Too
@@ -116,10 +81,55 @@ void put_non_finite(char* out, float value, int width) {
   copy(out + 1, word);  // after one blank, blanks to the end
 }
 
-constexpr std::uint64_t kPowersOfTen[] = {1,           10,           100,         1000,
-                                          10000,       100000,       1000000,     10000000,
-                                          100000000,   1000000000,   10000000000, 100000000000};
-constexpr int kLargestPower = 11;
+constexpr std::uint64_t kPowersOfTen[] = {1ULL,
+                                          10ULL,
+                                          100ULL,
+                                          1000ULL,
+                                          10000ULL,
+                                          100000ULL,
+                                          1000000ULL,
+                                          10000000ULL,
+                                          100000000ULL,
+                                          1000000000ULL,
+                                          10000000000ULL,
+                                          100000000000ULL,
+                                          1000000000000ULL,
+                                          10000000000000ULL,
+                                          100000000000000ULL,
+                                          1000000000000000ULL,
+                                          10000000000000000ULL,
+                                          100000000000000000ULL,
+                                          1000000000000000000ULL,
+                                          10000000000000000000ULL};
+// Scales of the integer paths: a mantissa below 2^24 times 10^11 stays below 2^63.
+constexpr int kLargestScale = 11;
+
+// Number of decimal digits of n (1 for 0).
+int digit_count(std::uint64_t n) {
+  const int bits = 64 - std::countl_zero(n | 1);
+  const int guess = (bits * 1233) >> 12;  // 1233 / 4096 ≈ log10 2
+  return guess + (n >= kPowersOfTen[guess] ? 1 : 0);
+}
+
+// Writes the last `count` decimal digits of n backwards, ending before `end`;
+// returns what is left of n.
+template <class Unsigned>
+Unsigned put_digits_back(char*& end, Unsigned n, int count) {
+  for (int k = 0; k < count; ++k) {
+    *--end = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  return n;
+}
+
+// Writes all decimal digits of n (at least one) backwards, ending before `end`.
+template <class Unsigned>
+void put_number_back(char*& end, Unsigned n) {
+  do {
+    *--end = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+}
 
 // A finite float as sign · mantissa · 2^exponent, the mantissa below 2^24.
 struct Binary {
@@ -164,35 +174,50 @@ std::uint64_t divided_by_power_of_ten(std::uint64_t n, int power) {
   return q + ((twice_rest > divisor || (twice_rest == divisor && (q & 1U) != 0)) ? 1 : 0);
 }
 
-// The fixed-point text of a finite value by integers; false when the value or
-// the number of decimals is beyond them.
-bool exact_fixed(float value, int decimals, Text& text) {
-  if (decimals > kLargestPower) return false;
-  const Binary b = binary_of(value);
-  std::uint64_t q = 0;  // |value| · 10^decimals, rounded
-  if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
-  text.put_digits(q, decimals + 1);
-  text.insert_point(decimals);  // the point stays even without decimals
-  if (b.negative && q != 0) text.put('-');  // what rounds to zero has no sign
-  return true;
-}
-
-// |value| · 10^scale rounded; false when beyond 64 bits.
+// |value| · 10^scale rounded; false when beyond the integer paths.
 bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
   if (scale >= 0) {
-    return scale <= kLargestPower &&
+    return scale <= kLargestScale &&
            scaled_by_power_of_two(b.mantissa * kPowersOfTen[scale], b.exponent, result);
   }
-  if (-scale > kLargestPower || b.exponent < 0) return false;
+  if (-scale > kLargestScale || b.exponent < 0) return false;
   std::uint64_t whole = 0;
   if (!scaled_by_power_of_two(b.mantissa, b.exponent, whole)) return false;
   result = divided_by_power_of_ten(whole, -scale);
   return true;
 }
 
-// The exponent text "0.dddd" "E±ee" of a finite nonzero value by integers,
+// q / 10^decimals in fixed-point form, right-justified before `end`.
+template <class Unsigned>
+void put_fixed_back(char* end, Unsigned q, int decimals, bool negative) {
+  q = put_digits_back(end, q, decimals);
+  *--end = '.';  // the point stays even without decimals
+  put_number_back(end, q);
+  if (negative) *--end = '-';
+}
+
+// The fixed-point field of a finite value by integers; false when the value or
+// the number of decimals is beyond them.
+bool exact_fixed(char* out, float value, int width, int decimals, bool& overflow) {
+  if (decimals > kLargestScale) return false;
+  const Binary b = binary_of(value);
+  std::uint64_t q = 0;  // |value| · 10^decimals, rounded
+  if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
+  const bool negative = b.negative && q != 0;  // what rounds to zero has no sign
+  const int length = std::max(digit_count(q), decimals + 1) + 1 + (negative ? 1 : 0);
+  if (length > width) {
+    too_long(out, width, overflow);
+  } else if (q <= std::numeric_limits<std::uint32_t>::max()) {
+    put_fixed_back(out + width, static_cast<std::uint32_t>(q), decimals, negative);
+  } else {
+    put_fixed_back(out + width, q, decimals, negative);
+  }
+  return true;
+}
+
+// The exponent field "0.dddd" "E±ee" of a finite nonzero value by integers,
 // with `digits` significant digits; false when beyond them.
-bool exact_exponent(float value, int digits, Text& text) {
+bool exact_exponent(char* out, float value, int width, int digits, bool& overflow) {
   if (digits > 9) return false;
   const Binary b = binary_of(value);
   // First guess of the exponent from the binary one (log10 2 ≈ 78913 / 2^18),
@@ -211,13 +236,20 @@ bool exact_exponent(float value, int digits, Text& text) {
     }
   }
   const int magnitude = exponent < 0 ? -exponent : exponent;
-  text.put_digits(static_cast<std::uint64_t>(magnitude), 2);
-  text.put(exponent < 0 ? '-' : '+');
-  text.put('E');
-  text.put_digits(q, digits);
-  text.put('.');
-  text.put('0');
-  if (b.negative) text.put('-');
+  const int length = (b.negative ? 1 : 0) + 2 + digits + 2 + std::max(digit_count(magnitude), 2);
+  // One column short: the leading 0 goes; shorter still: asterisks.
+  if (length > width + 1) {
+    too_long(out, width, overflow);
+    return true;
+  }
+  char* end = out + width;
+  put_digits_back(end, static_cast<std::uint32_t>(magnitude), std::max(digit_count(magnitude), 2));
+  *--end = exponent < 0 ? '-' : '+';
+  *--end = 'E';
+  put_digits_back(end, static_cast<std::uint32_t>(q), digits);
+  *--end = '.';
+  if (length <= width) *--end = '0';
+  if (b.negative) *--end = '-';
   return true;
 }
 
@@ -300,9 +332,12 @@ void general_exponent(char* line, float value, int width, int decimals, bool& ov
 }  // namespace
 
 void put_integer(char* out, std::int32_t value, int width, bool& overflow) {
-  std::array<char, 16> digits{};
-  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-  fit(out, {digits.data(), result.ptr}, width, overflow);
+  const bool negative = value < 0;
+  const auto magnitude = static_cast<std::uint32_t>(negative ? -static_cast<std::int64_t>(value) : value);
+  if (digit_count(magnitude) + (negative ? 1 : 0) > width) return too_long(out, width, overflow);
+  char* end = out + width;
+  put_number_back(end, magnitude);
+  if (negative) *--end = '-';
 }
 
 void put_text(char* out, std::string_view value, int width) {
@@ -313,23 +348,23 @@ void put_text(char* out, std::string_view value, int width) {
 
 void put_fixed(char* out, float value, int width, int decimals, bool& overflow) {
   if (!std::isfinite(value)) return put_non_finite(out, value, width);
-  Text text;
-  if (exact_fixed(value, decimals, text)) return fit(out, text.view(), width, overflow);
-  general_fixed(out, value, width, decimals, overflow);
+  if (!exact_fixed(out, value, width, decimals, overflow)) {
+    general_fixed(out, value, width, decimals, overflow);
+  }
 }
 
 void put_exponent(char* out, float value, int width, int decimals, bool& overflow) {
   if (decimals < 1) throw std::invalid_argument("exponent field needs at least one digit");
   if (!std::isfinite(value)) return put_non_finite(out, value, width);
   if (value == 0.0F) return put_exponent_zero(out, width, decimals, overflow);  // also -0.0
-  Text text;
-  if (exact_exponent(value, decimals, text)) return fit_exponent(out, text.view(), width, overflow);
-  general_exponent(out, value, width, decimals, overflow);
+  if (!exact_exponent(out, value, width, decimals, overflow)) {
+    general_exponent(out, value, width, decimals, overflow);
+  }
 }
 
 namespace {
 
-// A field of its own: `width` characters written by `put`.
+// A field of its own: `width` characters written by `put` into blanks.
 template <class Put>
 std::string field_of(int width, Put&& put) {
   std::string field(static_cast<std::size_t>(width), ' ');

@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
-# Times whole runs of the largest benchmark input: the W tables alone, every
-# switch on, and copying the every-switch report with cat, in one go. Each line
-# gives the fastest and the median wall time of RUNS runs (default 30).
+# The benchmarks of the largest input (1000 atoms of a quartz supercell, 6 Å
+# sphere): first the micro-benchmarks (the neighbour pass by full scan and
+# through the grid, the field renderers, reading the input), then whole runs
+# timed: the W tables alone, every switch on, and copying the every-switch
+# report with cat, in one go. Each whole-run line gives the fastest and the
+# median wall time of RUNS runs (default 30).
 #   scripts/bench.sh
-#   RUNS=100 scripts/bench.sh
+#   RUNS=100 MICRO='Neighbour' scripts/bench.sh    (MICRO: a benchmark filter; none: skip)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-30}
 scripts/build.sh >/dev/null
 cmake --build build -j2 --target wsphere_bench_input wsphere_time_runs >/dev/null
+micro=${MICRO:-.}
+if [ "$micro" != none ]; then
+  cmake --build build -j2 --target wsphere_bench >/dev/null
+  build/wsphere_bench --benchmark_filter="$micro"
+fi
 data=$PWD/build/bench-data
 build/wsphere_bench_input examples/quartz/input.txt "$data"
 binary=$PWD/build/wsphere

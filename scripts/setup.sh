@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build needs (compiler, CMake, GoogleTest) when it is missing.
+# Installs what the build needs (compiler, CMake, GoogleTest, Google Benchmark)
+# when it is missing.
 set -euo pipefail
 
 missing=()
@@ -8,6 +9,7 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v ctest >/dev/null 2>&1 || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+[ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

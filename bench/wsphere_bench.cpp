@@ -3,12 +3,15 @@
 // the grid filter, the field renderers and member rows, and reading the input.
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/sphere_filter.hpp"
 #include "analysis/sphere_pass.hpp"
@@ -137,15 +140,25 @@ void TextField(benchmark::State& bench) {
 }
 BENCHMARK(TextField);
 
-// The member row of the sphere section, the report's most frequent line.
+// The member row of the sphere section, the report's most frequent line, with
+// coordinates, distances and changes that vary as in a real report.
 void MemberRow(benchmark::State& bench) {
   NullSink sink;
   textio::ReportWriter writer(sink);
   const textio::Layout layout("5X,I8,3X,A6,3X,3(F8.5,2X),5X,F8.3,5X,E14.4");
-  float x = 0.123456f;
+  constexpr int kRows = 4096;
+  std::vector<std::array<float, 5>> rows(kRows);
+  std::uint32_t seed = 12345;
+  const auto next = [&](float low, float high) {
+    seed = seed * 1664525U + 1013904223U;
+    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  for (auto& row : rows) row = {next(-1, 2), next(-1, 2), next(-1, 2), next(1.5f, 6), next(0, 0.05f)};
+  int k = 0;
   for (auto _ : bench) {
-    writer.write(layout, {12345, std::string_view("Si1   "), x, -0.5f, 1.25f, 3.4567f, 0.0123f});
-    x += 1e-6f;
+    const auto& r = rows[static_cast<std::size_t>(k)];
+    writer.write(layout, {k * 27 + 13, std::string_view("Si1   "), r[0], r[1], r[2], r[3], r[4]});
+    k = (k + 1) % kRows;
   }
   bench.SetItemsProcessed(bench.iterations());
 }

@@ -35,10 +35,13 @@ void put_field(char* out, const LayoutItem& item, const ReportValue& value, bool
   }
 }
 
+// Lines up to this length, with their CR LF, are blanked as one block.
+constexpr std::size_t kShortLine = 96;
+
 }  // namespace
 
 void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values) {
-  const std::size_t room = layout.longest_line() + 2;  // + CR LF
+  const std::size_t room = std::max(layout.longest_line() + 2, kShortLine);  // + CR LF
   if (line_.size() < room) line_.resize(std::max(room, 2 * line_.size()), ' ');
   char* const line = line_.data();
   // The end mark: the column after the last character written into the line.
@@ -68,7 +71,12 @@ void ReportWriter::end_line(std::size_t end_mark) {
   line[end_mark] = '\r';
   line[end_mark + 1] = '\n';
   sink_.put_line({line, end_mark + 2});
-  std::memset(line, ' ', end_mark + 2);
+  // A block of fixed size is blanked by a few stores, without a call.
+  if (end_mark + 2 <= kShortLine) {
+    std::memset(line, ' ', kShortLine);
+  } else {
+    std::memset(line, ' ', end_mark + 2);
+  }
 }
 
 }  // namespace wsphere::textio

@@ -93,13 +93,13 @@ BENCHMARK(NeighbourPassFullScan)->Unit(benchmark::kMillisecond);
 // Building the grid once, then every centre through it.
 void NeighbourPassFiltered(benchmark::State& bench) {
   const Run& run = prepared_run();
-  if (!SphereFilter(sphere_setup(run.state()), run.state(), run.block()).usable()) {
+  if (!SphereFilter(sphere_setup(run.state()), run.state()).usable()) {
     bench.SkipWithError("the filter stands aside for this input");
     return;
   }
   every_centre(
       bench,
-      [&](const SphereSetup& setup) { return SphereFilter(setup, run.state(), run.block()); },
+      [&](const SphereSetup& setup) { return SphereFilter(setup, run.state()); },
       [&](SphereFilter& filter, const SphereSetup& setup, int i, auto&& on_member) {
         return filtered_centre_pass(setup, filter, run.state(), run.block(), i, on_member);
       });

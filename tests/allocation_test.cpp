@@ -57,7 +57,7 @@ TEST(NoAllocation, FilteredSpherePassOfEveryCentre) {
   }
   build_block(st, s->block);
   const SphereSetup setup = sphere_setup(st);
-  SphereFilter filter(setup, st, s->block);
+  SphereFilter filter(setup, st);
   ASSERT_TRUE(filter.usable());
   long members = 0;
   EXPECT_EQ(allocations_of([&] {

@@ -56,7 +56,7 @@ struct Structure {
 // Compares every centre of `s`; returns whether the filter was in use.
 bool expect_same_passes(const Structure& s, double max_box_share) {
   const SphereSetup setup = sphere_setup(s.state);
-  SphereFilter filter(setup, s.state, s.block, max_box_share);
+  SphereFilter filter(setup, s.state, max_box_share);
   for (int i = 1; i <= s.state.cell_atom_count; ++i) {
     const Record full = record([&](auto& on) { return centre_pass(setup, s.state, s.block, i, on); });
     const Record filtered = record(
@@ -263,7 +263,7 @@ TEST(SphereFilter, StandsAsideWhereItsAssumptionsFail) {
   };
   for (const auto& c : cases) {
     const auto s = diagonal(c.cell, c.radius, 20);
-    const SphereFilter filter(sphere_setup(s->state), s->state, s->block);
+    const SphereFilter filter(sphere_setup(s->state), s->state);
     EXPECT_EQ(filter.usable(), c.usable) << c.what;
     expect_same_passes(*s, 0.5);
   }
@@ -275,7 +275,7 @@ TEST(SphereFilter, StandsAsideForPositionsItCannotBin) {
     const auto s = diagonal({10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f}, 3.0f, 20);
     s->state.initial_positions.y(7) = bad;
     build_block(s->state, s->block);
-    const SphereFilter filter(sphere_setup(s->state), s->state, s->block);
+    const SphereFilter filter(sphere_setup(s->state), s->state);
     EXPECT_FALSE(filter.usable()) << bad;
     expect_same_passes(*s, 0.5);
   }
@@ -285,7 +285,7 @@ TEST(SphereFilter, CellThatNoParallelepipedHasStillEndsInTheMathError) {
   const auto s = diagonal({10.0f, 10.0f, 10.0f, 150.0f, 150.0f, 150.0f}, 4.0f, 20);
   const Record filtered = record([&](auto& on) {
     const SphereSetup setup = sphere_setup(s->state);
-    SphereFilter filter(setup, s->state, s->block);
+    SphereFilter filter(setup, s->state);
     return filtered_centre_pass(setup, filter, s->state, s->block, 1, on);
   });
   EXPECT_TRUE(filtered.math_error);
@@ -298,7 +298,7 @@ TEST(SphereFilter, FaceImagesOnTheBoundaryOfAUnitSphereAreMembers) {
   s->state.cell_atom_count = 1;
   build_block(s->state, s->block);
   const SphereSetup setup = sphere_setup(s->state);
-  SphereFilter filter(setup, s->state, s->block, 1.0);
+  SphereFilter filter(setup, s->state, 1.0);
   ASSERT_TRUE(filter.usable());
   std::vector<int> members;
   filtered_centre_pass(setup, filter, s->state, s->block, 1,
@@ -309,7 +309,7 @@ TEST(SphereFilter, FaceImagesOnTheBoundaryOfAUnitSphereAreMembers) {
 TEST(SphereFilter, ThousandAtomsLeaveFewCandidatesPerCentre) {
   const auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
   const SphereSetup setup = sphere_setup(s->state);
-  SphereFilter filter(setup, s->state, s->block);
+  SphereFilter filter(setup, s->state);
   ASSERT_TRUE(filter.usable());
   int candidates = 0;
   filter.for_each_candidate(0.5f, 0.25f, 0.5f, [&](int) { ++candidates; });

@@ -56,7 +56,7 @@ void Run::KALMIR() {
   const SphereSetup setup = sphere_setup(state_);
   const float scale = compliance_scale(state_.bond_reference(1), state_.bond_reference(2));
   const bool details = state_.print_sphere_details == 1;
-  SphereFilter filter(setup, state_, block_);
+  SphereFilter filter(setup, state_);
 
   if (details) report_.write(out.section);
   for (int i = 1; i <= state_.cell_atom_count; ++i) {

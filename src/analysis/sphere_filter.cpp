@@ -65,8 +65,7 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 }  // namespace
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state,
-                           const Block& block, double max_box_share) {
-  static_cast<void>(block);  // its positions are the cell atoms' shifted by whole cells
+                           double max_box_share) {
   if (state.cell_atom_count == 0 || !set_extent(state) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;

@@ -27,7 +27,9 @@ class SphereFilter {
   // part of the block; a larger sphere gains too little from it.
   static constexpr double kDefaultMaxBoxShare = 0.5;
 
-  SphereFilter(const SphereSetup& setup, const StructureState& state, const Block& block,
+  // For the block that build_block makes of `state`: block atom 27 i + image
+  // (0-based) is cell atom i shifted by whole cells.
+  SphereFilter(const SphereSetup& setup, const StructureState& state,
                double max_box_share = kDefaultMaxBoxShare);
 
   // False when the cell, the radius or the positions leave no safe filter (a

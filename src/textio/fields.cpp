@@ -6,7 +6,6 @@
 // integer arithmetic, written straight into the field from its right end,
 // where the value and the digits allow, and by std::to_chars otherwise.
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>

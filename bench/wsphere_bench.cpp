@@ -1,56 +1,110 @@
-// Micro-benchmarks of the two hot paths: the sphere pass over the block and
-// the rendering of member rows.
+// Micro-benchmarks of the hot paths on the largest input (1000 atoms of a
+// quartz supercell, 6 Å sphere): the neighbour pass by full scan and through
+// the grid filter, the field renderers and member rows, and reading the input.
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
-#include "analysis/block.hpp"
+#include "analysis/sphere_filter.hpp"
 #include "analysis/sphere_pass.hpp"
+#include "bench/bench_input.hpp"
+#include "driver/run.hpp"
 #include "textio/report_writer.hpp"
 
 namespace {
 
 using namespace wsphere;
+namespace fs = std::filesystem;
 
-// A 10 x 10 x 10 grid of atoms in a cubic cell, slightly moved.
-struct GridCell {
-  StructureState state;
-  Block block;
-  explicit GridCell(float edge) {
-    state.initial_cell = {edge, edge, edge, 90.0f, 90.0f, 90.0f};
-    state.minimised_cell = {edge * 1.01f, edge, edge, 90.0f, 90.0f, 90.0f};
-    state.sphere_radius = 6.0f;
-    state.bond_limit = 2.2f;
-    state.cell_atom_count = 1000;
-    for (int i = 1; i <= 1000; ++i) {
-      const int n = i - 1;
-      state.initial_positions.x(i) = static_cast<float>(n % 10) / 10.0f;
-      state.initial_positions.y(i) = static_cast<float>(n / 10 % 10) / 10.0f;
-      state.initial_positions.z(i) = static_cast<float>(n / 100) / 10.0f;
-      state.minimised_positions.x(i) = state.initial_positions.x(i) + 0.001f * static_cast<float>(n % 7);
-      state.minimised_positions.y(i) = state.initial_positions.y(i);
-      state.minimised_positions.z(i) = state.initial_positions.z(i);
-    }
-    build_block(state, block);
+// A directory holding the largest input with only the W tables on, removed at exit.
+class InputDirectory {
+ public:
+  InputDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "wsphere-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+    std::ofstream(path_ / "input.txt", std::ios::binary)
+        << bench::largest_input(std::string(WSPHERE_EXAMPLES) + "/quartz/input.txt",
+                                bench::Switches::w_tables);
   }
+  ~InputDirectory() { fs::remove_all(path_); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
 };
 
-void CentrePass(benchmark::State& bench) {
-  const auto grid = std::make_unique<GridCell>(static_cast<float>(bench.range(0)));
-  const GridCell& cell = *grid;
-  const SphereSetup setup = sphere_setup(cell.state);
-  int centre = 1;
-  for (auto _ : bench) {
-    int members = 0;
-    const CentreSums sums = centre_pass(setup, cell.state, cell.block, centre,
-                                        [&](const SphereMember&) { ++members; });
-    benchmark::DoNotOptimize(sums);
-    centre = centre % 1000 + 1;
-  }
-  bench.SetItemsProcessed(bench.iterations() * 27000);
+const InputDirectory& input_directory() {
+  static const InputDirectory directory;
+  return directory;
 }
-BENCHMARK(CentrePass)->Arg(20)->Arg(54);
+
+// The structure and block of the largest input, read as the program reads it.
+const Run& prepared_run() {
+  static const std::unique_ptr<Run> run = [] {
+    auto r = std::make_unique<Run>(input_directory().path());
+    r->OPEN_READ();
+    r->RAZMNOJENIE();
+    return r;
+  }();
+  return *run;
+}
+
+// Times `pass(setup, centre, on_member)` over every centre of the largest
+// input; `per_run()` is called first in every iteration (the grid is built once
+// per run).
+template <class PerRun, class Pass>
+void every_centre(benchmark::State& bench, PerRun&& per_run, Pass&& pass) {
+  const Run& run = prepared_run();
+  const SphereSetup setup = sphere_setup(run.state());
+  const int centres = run.state().cell_atom_count;
+  long members = 0;
+  for (auto _ : bench) {
+    members = 0;
+    auto prepared = per_run(setup);
+    for (int i = 1; i <= centres; ++i) {
+      const CentreSums sums = pass(prepared, setup, i, [&](const SphereMember&) { ++members; });
+      benchmark::DoNotOptimize(sums);
+    }
+  }
+  bench.counters["members/centre"] = static_cast<double>(members) / centres;
+  bench.SetItemsProcessed(bench.iterations() * centres);
+}
+
+// Every centre against every block atom.
+void NeighbourPassFullScan(benchmark::State& bench) {
+  const Run& run = prepared_run();
+  every_centre(
+      bench, [](const SphereSetup&) { return 0; },
+      [&](int, const SphereSetup& setup, int i, auto&& on_member) {
+        return centre_pass(setup, run.state(), run.block(), i, on_member);
+      });
+}
+BENCHMARK(NeighbourPassFullScan)->Unit(benchmark::kMillisecond);
+
+// Building the grid once, then every centre through it.
+void NeighbourPassFiltered(benchmark::State& bench) {
+  const Run& run = prepared_run();
+  if (!SphereFilter(sphere_setup(run.state()), run.state()).usable()) {
+    bench.SkipWithError("the filter stands aside for this input");
+    return;
+  }
+  every_centre(
+      bench,
+      [&](const SphereSetup& setup) { return SphereFilter(setup, run.state()); },
+      [&](SphereFilter& filter, const SphereSetup& setup, int i, auto&& on_member) {
+        return filtered_centre_pass(setup, filter, run.state(), run.block(), i, on_member);
+      });
+}
+BENCHMARK(NeighbourPassFiltered)->Unit(benchmark::kMillisecond);
 
 class NullSink : public textio::LineSink {
  public:
@@ -58,18 +112,68 @@ class NullSink : public textio::LineSink {
   void field_overflow() override {}
 };
 
+// One statement of one field, with a value that changes every time.
+template <class Value>
+void OneField(benchmark::State& bench, const char* layout_text, Value first, Value step) {
+  NullSink sink;
+  textio::ReportWriter writer(sink);
+  const textio::Layout layout(layout_text);
+  Value value = first;
+  for (auto _ : bench) {
+    writer.write(layout, {value});
+    value += step;
+  }
+  bench.SetItemsProcessed(bench.iterations());
+}
+BENCHMARK_CAPTURE(OneField, I8, "5X,I8", std::int32_t{1}, std::int32_t{7});
+BENCHMARK_CAPTURE(OneField, F8_5, "F8.5", 0.0123456f, 0.000731f);
+BENCHMARK_CAPTURE(OneField, F8_3, "F8.3", 2.345678f, 0.000731f);
+BENCHMARK_CAPTURE(OneField, F10_5, "F10.5", 0.0001234f, 0.0000731f);
+BENCHMARK_CAPTURE(OneField, E14_4, "E14.4", 0.0001234f, 0.0000731f);
+
+void TextField(benchmark::State& bench) {
+  NullSink sink;
+  textio::ReportWriter writer(sink);
+  const textio::Layout layout("3X,A6");
+  for (auto _ : bench) writer.write(layout, {std::string_view("Si123 ")});
+  bench.SetItemsProcessed(bench.iterations());
+}
+BENCHMARK(TextField);
+
+// The member row of the sphere section, the report's most frequent line, with
+// coordinates, distances and changes that vary as in a real report.
 void MemberRow(benchmark::State& bench) {
   NullSink sink;
   textio::ReportWriter writer(sink);
   const textio::Layout layout("5X,I8,3X,A6,3X,3(F8.5,2X),5X,F8.3,5X,E14.4");
-  float x = 0.123456f;
+  constexpr int kRows = 4096;
+  std::vector<std::array<float, 5>> rows(kRows);
+  std::uint32_t seed = 12345;
+  const auto next = [&](float low, float high) {
+    seed = seed * 1664525U + 1013904223U;
+    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  for (auto& row : rows) row = {next(-1, 2), next(-1, 2), next(-1, 2), next(1.5f, 6), next(0, 0.05f)};
+  int k = 0;
   for (auto _ : bench) {
-    writer.write(layout, {12345, std::string_view("Si1   "), x, -0.5f, 1.25f, 3.4567f, 0.0123f});
-    x += 1e-6f;
+    const auto& r = rows[static_cast<std::size_t>(k)];
+    writer.write(layout, {k * 27 + 13, std::string_view("Si1   "), r[0], r[1], r[2], r[3], r[4]});
+    k = (k + 1) % kRows;
   }
   bench.SetItemsProcessed(bench.iterations());
 }
 BENCHMARK(MemberRow);
+
+// Opening the files and reading the 1000-atom input (no table is written).
+void ReadInput(benchmark::State& bench) {
+  for (auto _ : bench) {
+    auto run = std::make_unique<Run>(input_directory().path());
+    run->OPEN_READ();
+    benchmark::DoNotOptimize(run->state().cell_atom_count);
+  }
+  bench.SetItemsProcessed(bench.iterations());
+}
+BENCHMARK(ReadInput)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing: compiler, CMake, GoogleTest,
-# Python 3 for the report summary script and its test, and gemmi with PEGTL for
-# the companion program wsphere-input.
+# Google Benchmark, Python 3 for the report summary script and its test, and
+# gemmi with PEGTL for the companion program wsphere-input.
 set -euo pipefail
 
 missing=()
@@ -10,6 +10,7 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v ctest >/dev/null 2>&1 || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+[ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
 command -v python3 >/dev/null 2>&1 || missing+=(python3)
 [ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
 [ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)

@@ -2,6 +2,7 @@
 // W table, the ordering by W and the lists and statistics of each kind.
 #include "analysis/atom_results.hpp"
 #include "analysis/sortirovka.hpp"
+#include "analysis/sphere_filter.hpp"
 #include "analysis/sphere_pass.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/run.hpp"
@@ -55,6 +56,7 @@ void Run::KALMIR() {
   const SphereSetup setup = sphere_setup(state_);
   const float scale = compliance_scale(state_.bond_reference(1), state_.bond_reference(2));
   const bool details = state_.print_sphere_details == 1;
+  SphereFilter filter(setup, state_);
 
   if (details) report_.write(out.section);
   for (int i = 1; i <= state_.cell_atom_count; ++i) {
@@ -62,7 +64,7 @@ void Run::KALMIR() {
     results_.atom_order(i) = i;
     if (details) write_centre_heading(i);
     const CentreSums sums =
-        centre_pass(setup, state_, block_, i, [&](const SphereMember& member) {
+        filtered_centre_pass(setup, filter, state_, block_, i, [&](const SphereMember& member) {
           if (details) write_member(member);
         });
     store_atom_results(i, sums, scale);

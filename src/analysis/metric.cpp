@@ -27,9 +27,6 @@ CellMetric cell_metric(const CellParameters& cell) {
           cross_term(cell.b, cell.c, cell.alpha)};
 }
 
-double checked_sqrt(double value) {
-  if (std::isnan(value) || value < 0.0) throw MathDomainError();
-  return std::sqrt(value);
-}
+void sqrt_domain_error() { throw MathDomainError(); }
 
 }  // namespace wsphere

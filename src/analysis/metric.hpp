@@ -1,6 +1,8 @@
 // Distances between fractional positions in a possibly oblique cell.
 #pragma once
 
+#include <cmath>
+
 #include "structure/structure_state.hpp"
 
 namespace wsphere {
@@ -35,8 +37,14 @@ inline double squared_distance(const CellMetric& m, float dx, float dy, float dz
          static_cast<double>(m.cc) * dz2 + (y * x) * m.ab + (z * x) * m.ac + (z * y) * m.bc;
 }
 
+// Raises MathDomainError: the run ends by the math-library path.
+[[noreturn]] void sqrt_domain_error();
+
 // Square root that refuses negative numbers and not-a-numbers: they end the run
-// by the math-library path (MathDomainError). Minus zero is accepted.
-double checked_sqrt(double value);
+// by the math-library path. Minus zero is accepted.
+inline double checked_sqrt(double value) {
+  if (!(value >= 0.0)) [[unlikely]] sqrt_domain_error();
+  return std::sqrt(value);
+}
 
 }  // namespace wsphere

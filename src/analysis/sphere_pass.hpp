@@ -40,58 +40,90 @@ struct SphereMember {
 // centre's own position and are not members.
 inline constexpr float kSelfTolerance = 1.0e-4f;
 
-// Runs the pass of cell atom `centre` over block atoms 1 .. 27 x cell_atom_count
-// in block order and calls on_member(const SphereMember&) for every member
-// before it is added to the sums.
-template <class OnMember>
-CentreSums centre_pass(const SphereSetup& setup, const StructureState& state, const Block& block,
-                       int centre, OnMember&& on_member) {
-  const float cx = state.initial_positions.x(centre);
-  const float cy = state.initial_positions.y(centre);
-  const float cz = state.initial_positions.z(centre);
-  const float mx = state.minimised_positions.x(centre);
-  const float my = state.minimised_positions.y(centre);
-  const float mz = state.minimised_positions.z(centre);
+// One centre's view of the block: its two positions and unchecked pointers to
+// the block's coordinates, whose bounds the caller checked once.
+class CentreView {
+ public:
+  CentreView(const SphereSetup& setup, const StructureState& state, const Block& block, int centre)
+      : setup_(setup),
+        cx_(state.initial_positions.x(centre)),
+        cy_(state.initial_positions.y(centre)),
+        cz_(state.initial_positions.z(centre)),
+        mx_(state.minimised_positions.x(centre)),
+        my_(state.minimised_positions.y(centre)),
+        mz_(state.minimised_positions.z(centre)),
+        ix_(block.block_initial_positions.x.data()),
+        iy_(block.block_initial_positions.y.data()),
+        iz_(block.block_initial_positions.z.data()),
+        nx_(block.block_minimised_positions.x.data()),
+        ny_(block.block_minimised_positions.y.data()),
+        nz_(block.block_minimised_positions.z.data()) {}
 
-  const int count = kImagesPerAtom * state.cell_atom_count;
-  if (count > 0) CheckedArray<float, kBlockCapacity>::check(count);  // bounds of the whole loop, once
-  const float* ix = block.block_initial_positions.x.data();
-  const float* iy = block.block_initial_positions.y.data();
-  const float* iz = block.block_initial_positions.z.data();
-
-  CentreSums sums;
-  for (int j = 0; j < count; ++j) {
-    const float dx = static_cast<float>(static_cast<double>(ix[j]) - cx);
-    const float dy = static_cast<float>(static_cast<double>(iy[j]) - cy);
-    const float dz = static_cast<float>(static_cast<double>(iz[j]) - cz);
+  // Tests candidate j (0-based block index) and, when it is a member, adds it
+  // to `sums` after calling on_member(const SphereMember&).
+  template <class OnMember>
+  void visit(int j, CentreSums& sums, OnMember& on_member) const {
+    const float dx = static_cast<float>(static_cast<double>(ix_[j]) - cx_);
+    const float dy = static_cast<float>(static_cast<double>(iy_[j]) - cy_);
+    const float dz = static_cast<float>(static_cast<double>(iz_[j]) - cz_);
     if (std::fabs(dz) < kSelfTolerance && std::fabs(dx) < kSelfTolerance &&
         std::fabs(dy) < kSelfTolerance) {
-      continue;
+      return;
     }
-    const float q0 = static_cast<float>(squared_distance(setup.initial_metric, dx, dy, dz));
-    if (q0 > setup.sphere_radius_sq) continue;
+    const float q0 = static_cast<float>(squared_distance(setup_.initial_metric, dx, dy, dz));
+    if (q0 > setup_.sphere_radius_sq) return;
+    add_member(j, q0, sums, on_member);
+  }
 
-    const int atom = j + 1;
+ private:
+  template <class OnMember>
+  void add_member(int j, float q0, CentreSums& sums, OnMember& on_member) const {
     const float initial_distance = static_cast<float>(checked_sqrt(q0));
-    const float ex = static_cast<float>(
-        static_cast<double>(block.block_minimised_positions.x(atom)) - mx);
-    const float ey = static_cast<float>(
-        static_cast<double>(block.block_minimised_positions.y(atom)) - my);
-    const float ez = static_cast<float>(
-        static_cast<double>(block.block_minimised_positions.z(atom)) - mz);
+    const float ex = static_cast<float>(static_cast<double>(nx_[j]) - mx_);
+    const float ey = static_cast<float>(static_cast<double>(ny_[j]) - my_);
+    const float ez = static_cast<float>(static_cast<double>(nz_[j]) - mz_);
     const float minimised_distance =
-        static_cast<float>(checked_sqrt(squared_distance(setup.minimised_metric, ex, ey, ez)));
+        static_cast<float>(checked_sqrt(squared_distance(setup_.minimised_metric, ex, ey, ez)));
     const float distance_change = static_cast<float>(
         std::fabs(static_cast<double>(initial_distance) - minimised_distance));
-    if (initial_distance <= setup.bond_limit) {
+    if (initial_distance <= setup_.bond_limit) {
       sums.bond_sum = static_cast<float>(static_cast<double>(sums.bond_sum) + minimised_distance);
       sums.bond_count += 1;
     }
-    on_member(SphereMember{atom, minimised_distance, distance_change});
+    on_member(SphereMember{j + 1, minimised_distance, distance_change});
     sums.member_count += 1;
     const float change_sq = static_cast<float>(static_cast<double>(distance_change) * distance_change);
     sums.change_sq_sum = static_cast<float>(static_cast<double>(sums.change_sq_sum) + change_sq);
   }
+
+  const SphereSetup& setup_;
+  float cx_, cy_, cz_, mx_, my_, mz_;
+  const float* ix_;
+  const float* iy_;
+  const float* iz_;
+  const float* nx_;
+  const float* ny_;
+  const float* nz_;
+};
+
+// Number of block atoms of the structure, with the bounds of a loop over all of
+// them checked once.
+inline int checked_block_count(const StructureState& state) {
+  const int count = kImagesPerAtom * state.cell_atom_count;
+  if (count > 0) CheckedArray<float, kBlockCapacity>::check(count);
+  return count;
+}
+
+// The reference pass of cell atom `centre`: every block atom 1 .. 27 x
+// cell_atom_count is a candidate, in block order; on_member(const
+// SphereMember&) is called for every member before it is added to the sums.
+template <class OnMember>
+CentreSums centre_pass(const SphereSetup& setup, const StructureState& state, const Block& block,
+                       int centre, OnMember&& on_member) {
+  const CentreView view(setup, state, block, centre);
+  const int count = checked_block_count(state);
+  CentreSums sums;
+  for (int j = 0; j < count; ++j) view.visit(j, sums, on_member);
   return sums;
 }
 

@@ -1,6 +1,7 @@
 // Parsing of layout strings such as  5X,I4,3X,A6,3X,3(F8.5,2X)  into a flat
 // list of items: groups are expanded and literals converted here, once, so
 // that writing a line does no parsing at all.
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 #include <string>
@@ -136,6 +137,29 @@ class LayoutParser {
 
 }  // namespace
 
-Layout::Layout(std::string_view text) : items_(LayoutParser(text).parse()) {}
+Layout::Layout(std::string_view text) : items_(LayoutParser(text).parse()) {
+  std::size_t column = 0;
+  for (int i = 0; i < static_cast<int>(items_.size()); ++i) {
+    const LayoutItem& item = items_[static_cast<std::size_t>(i)];
+    switch (item.kind) {
+      case Kind::skip:
+        column += static_cast<std::size_t>(item.width);
+        break;
+      case Kind::slash:
+        steps_.push_back({LayoutStep::Kind::line_end, i, 0, 0});
+        column = 0;
+        break;
+      case Kind::literal:
+        steps_.push_back({LayoutStep::Kind::literal, i, column, column + item.bytes.size()});
+        column = steps_.back().end;
+        break;
+      default:
+        steps_.push_back({LayoutStep::Kind::field, i, column, column + static_cast<std::size_t>(item.width)});
+        column = steps_.back().end;
+        break;
+    }
+    longest_line_ = std::max(longest_line_, column);
+  }
+}
 
 }  // namespace wsphere::textio

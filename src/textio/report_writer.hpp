@@ -10,6 +10,11 @@
 #include <variant>
 #include <vector>
 
+// Fields and gaps are a few characters wide: plain loops beat calls to the
+// library's block copy, so the compiler is kept from turning such loops into
+// those calls.
+#define WSPHERE_SHORT_LOOPS __attribute__((optimize("no-tree-loop-distribute-patterns")))
+
 namespace wsphere::textio {
 
 // One value of a report statement: an integer (Iw), a real (Fw.d, Ew.d) or the
@@ -25,6 +30,17 @@ struct LayoutItem {
   std::string bytes;  // literal, already in Windows-1251
 };
 
+// What writing a layout does, with the columns worked out in advance: every
+// field writes exactly its width and every skip is fixed, so each data item
+// and literal lands in the same columns whatever the values.
+struct LayoutStep {
+  enum class Kind { field, literal, line_end };
+  Kind kind;
+  int item = 0;             // index into the items (field, literal)
+  std::size_t column = 0;   // 0-based first column (field, literal)
+  std::size_t end = 0;      // column after the last character (field, literal)
+};
+
 // A parsed layout, such as  5X,I4,3X,A6,3X,3(F8.5,2X)  or  /,/,"title".
 // Literals stand in double quotes and are written in UTF-8 in the source; they
 // are converted to Windows-1251 once, when the layout is built. A malformed
@@ -33,9 +49,14 @@ class Layout {
  public:
   explicit Layout(std::string_view text);
   const std::vector<LayoutItem>& items() const { return items_; }
+  const std::vector<LayoutStep>& steps() const { return steps_; }
+  // The longest line the layout can write, without its line end.
+  std::size_t longest_line() const { return longest_line_; }
 
  private:
   std::vector<LayoutItem> items_;
+  std::vector<LayoutStep> steps_;
+  std::size_t longest_line_ = 0;
 };
 
 // Where finished lines go. Each line arrives complete with its CR LF.
@@ -60,15 +81,26 @@ class ReportWriter {
   }
 
  private:
-  void end_line();  // hands the line, with CR LF, to the sink and empties it
+  // Hands the line up to `end_mark`, with CR LF, to the sink and blanks it again.
+  void end_line(std::size_t end_mark);
 
   LineSink& sink_;
-  std::string line_;  // reused line buffer: the characters up to the end mark
+  // Reused line buffer, never shrunk, all blanks between statements: fields
+  // and literals are written into it at their columns.
+  std::vector<char> line_;
 };
 
-// Field renderers: each returns exactly `width` characters and sets `overflow`
-// to true when a finite number did not fit and was written as asterisks; it is
-// left unchanged otherwise, so one flag can collect a whole statement.
+// Field renderers: each fills the `width` characters at `out`, which hold
+// blanks on entry (the blanks before a right-justified value are left as they
+// are), and sets `overflow` to true when a finite number did not fit and was
+// written as asterisks; it is left unchanged otherwise, so one flag can collect
+// a whole statement.
+void put_integer(char* out, std::int32_t value, int width, bool& overflow);
+void put_text(char* out, std::string_view value, int width);
+void put_fixed(char* out, float value, int width, int decimals, bool& overflow);
+void put_exponent(char* out, float value, int width, int decimals, bool& overflow);
+
+// The same fields as strings of their own.
 std::string render_integer(std::int32_t value, int width, bool& overflow);
 std::string render_text(std::string_view value, int width);
 std::string render_fixed(float value, int width, int decimals, bool& overflow);

@@ -1,0 +1,205 @@
+#include "analysis/sphere_filter.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace wsphere {
+
+namespace {
+
+// The error bounds hold for cells no more oblique than this: every eigenvalue
+// of the metric above its largest diagonal entry / kMaxSpread. The rounding of
+// the pass then changes a squared distance by less than 0.1 %.
+constexpr double kMaxSpread = 1.0e4;
+// The filter keeps squared distances up to the squared radius times this, plus
+// the squared distance of a fractional difference of kSmallestStep at the
+// smallest eigenvalue allowed, which keeps dropped distances far above the
+// single-precision underflow.
+constexpr double kRelativeMargin = 1.01;
+constexpr double kSmallestStep = 1.0e-9;
+// Bounds that keep squared distances inside the normal single-precision range.
+constexpr double kSmallestDiagonal = 1.0e-6;
+constexpr double kLargestDiagonal = 1.0e20;
+constexpr double kLargestCoordinate = 1.0e3;
+// Bins per axis: about two per half-width of the box, at most this many.
+constexpr int kMaxBinsPerAxis = 16;
+
+struct Matrix3 {
+  double m[3][3];
+};
+
+// The metric as a symmetric matrix: squared distance = dᵀ G d.
+Matrix3 metric_matrix(const CellMetric& metric) {
+  const double ab = 0.5 * metric.ab;
+  const double ac = 0.5 * metric.ac;
+  const double bc = 0.5 * metric.bc;
+  return {{{metric.aa, ab, ac}, {ab, metric.bb, bc}, {ac, bc, metric.cc}}};
+}
+
+double determinant(const Matrix3& g) {
+  const auto& m = g.m;
+  return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+         m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+         m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// Sylvester's criterion on the leading minors.
+bool positive_definite(const Matrix3& g) {
+  const auto& m = g.m;
+  return m[0][0] > 0.0 && m[0][0] * m[1][1] - m[0][1] * m[1][0] > 0.0 && determinant(g) > 0.0;
+}
+
+bool all_finite(const CellMetric& m) {
+  return std::isfinite(m.aa) && std::isfinite(m.bb) && std::isfinite(m.cc) &&
+         std::isfinite(m.ab) && std::isfinite(m.ac) && std::isfinite(m.bc);
+}
+
+// Diagonal entry `axis` of the inverse: its cofactor over the determinant.
+// Within the ellipsoid dᵀGd <= q, |d_axis| <= sqrt(q · this).
+double inverse_diagonal(const Matrix3& g, int axis) {
+  const int p = (axis + 1) % 3;
+  const int q = (axis + 2) % 3;
+  return (g.m[p][p] * g.m[q][q] - g.m[p][q] * g.m[q][p]) / determinant(g);
+}
+
+}  // namespace
+
+SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state,
+                           double max_box_share) {
+  if (state.cell_atom_count == 0 || !set_extent(state) ||
+      !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
+    return;
+  }
+  // The block spans the cell atoms' extent plus one cell on either side.
+  double box_share = 1.0;
+  for (int axis = 0; axis < 3; ++axis) {
+    box_share *= std::min(1.0, 2.0 * half_width_[axis] / (highest_[axis] - lowest_[axis] + 2.0));
+  }
+  if (box_share > max_box_share) return;
+  set_bins();
+  build_grid(state);
+  usable_ = true;
+}
+
+bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) {
+  if (!all_finite(metric) || !std::isfinite(sphere_radius_sq)) return false;
+  const Matrix3 g = metric_matrix(metric);
+  const double largest = std::max({g.m[0][0], g.m[1][1], g.m[2][2]});
+  if (!(largest >= kSmallestDiagonal && largest <= kLargestDiagonal)) return false;
+  Matrix3 shifted = g;
+  const double smallest_eigenvalue = largest / kMaxSpread;
+  for (int axis = 0; axis < 3; ++axis) shifted.m[axis][axis] -= smallest_eigenvalue;
+  if (!positive_definite(shifted)) return false;
+  metric_ = {metric.aa, metric.bb, metric.cc, metric.ab, metric.ac, metric.bc};
+  // A block position is its cell atom's plus whole cells, rounded to single
+  // precision: within `rounding` of the exact sum along each axis, which moves
+  // a distance by at most sqrt(3 · largest eigenvalue) · rounding, and the
+  // largest eigenvalue is at most the trace, 3 · largest.
+  const double largest_coordinate =
+      std::max({std::fabs(lowest_[0]), std::fabs(lowest_[1]), std::fabs(lowest_[2]),
+                std::fabs(highest_[0]), std::fabs(highest_[1]), std::fabs(highest_[2])});
+  const double rounding = (largest_coordinate + 1.0) / (1 << 23);
+  const double distance = std::sqrt(static_cast<double>(sphere_radius_sq) * kRelativeMargin +
+                                    smallest_eigenvalue * kSmallestStep * kSmallestStep) +
+                          3.0 * std::sqrt(largest) * rounding;
+  // Widened for the rounding of the distances the filter measures.
+  keep_limit_ = distance * distance * (1.0 + 1.0e-6);
+  for (int axis = 0; axis < 3; ++axis) {
+    const double inverse = inverse_diagonal(g, axis);
+    if (!(inverse > 0.0)) return false;
+    half_width_[axis] = std::sqrt(keep_limit_ * inverse) * (1.0 + 1.0e-6) + kSmallestStep;
+  }
+  return true;
+}
+
+// The bounding box of the cell atoms.
+bool SphereFilter::set_extent(const StructureState& state) {
+  const float* cell[3] = {state.initial_positions.x.data(), state.initial_positions.y.data(),
+                          state.initial_positions.z.data()};
+  for (int axis = 0; axis < 3; ++axis) {
+    const float* p = cell[axis];
+    double lowest = p[0];
+    double highest = p[0];
+    for (int i = 0; i < state.cell_atom_count; ++i) {
+      if (!(std::fabs(p[i]) <= kLargestCoordinate)) return false;  // also NaN
+      lowest = std::min(lowest, static_cast<double>(p[i]));
+      highest = std::max(highest, static_cast<double>(p[i]));
+    }
+    lowest_[axis] = lowest;
+    highest_[axis] = highest;
+  }
+  return true;
+}
+
+// About two bins per half-width of the box along each axis.
+void SphereFilter::set_bins() {
+  for (int axis = 0; axis < 3; ++axis) {
+    const double range = highest_[axis] - lowest_[axis];
+    const double wanted = std::ceil(range / (0.5 * half_width_[axis]));
+    bins_[axis] = static_cast<int>(std::clamp(wanted, 1.0, static_cast<double>(kMaxBinsPerAxis)));
+    bins_per_unit_[axis] = range > 0.0 ? bins_[axis] / range : 1.0;
+  }
+}
+
+// Bin of a coordinate along one axis; monotone in the coordinate, so every
+// coordinate between two others lies in a bin between theirs.
+int SphereFilter::bin_of(int axis, double coordinate) const {
+  const double scaled = std::floor((coordinate - lowest_[axis]) * bins_per_unit_[axis]);
+  return static_cast<int>(std::clamp(scaled, 0.0, static_cast<double>(bins_[axis] - 1)));
+}
+
+// The bins of the cell atoms within the half-width of `centre` along one axis;
+// false when no cell atom can be that near.
+bool SphereFilter::bins_round(int axis, double centre, Span& span) const {
+  const double low = centre - half_width_[axis];
+  const double high = centre + half_width_[axis];
+  if (high < lowest_[axis] || low > highest_[axis]) return false;
+  span = {bin_of(axis, low), bin_of(axis, high)};
+  return true;
+}
+
+// A counting sort of the cell atoms by bin, ascending order kept within a bin.
+void SphereFilter::build_grid(const StructureState& state) {
+  const int count = state.cell_atom_count;
+  const float* cell[3] = {state.initial_positions.x.data(), state.initial_positions.y.data(),
+                          state.initial_positions.z.data()};
+  const int bin_count = bins_[0] * bins_[1] * bins_[2];
+  const auto bin_of_atom = [&](int i) {
+    return (bin_of(0, cell[0][i]) * bins_[1] + bin_of(1, cell[1][i])) * bins_[2] +
+           bin_of(2, cell[2][i]);
+  };
+  bin_start_.assign(static_cast<std::size_t>(bin_count) + 1, 0);
+  for (int i = 0; i < count; ++i) ++bin_start_[bin_of_atom(i) + 1];
+  for (int bin = 0; bin < bin_count; ++bin) bin_start_[bin + 1] += bin_start_[bin];
+  std::vector<int> next(bin_start_.begin(), bin_start_.end() - 1);
+  binned_atom_.resize(static_cast<std::size_t>(count));
+  for (auto& p : binned_position_) p.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const int k = next[bin_of_atom(i)]++;
+    binned_atom_[k] = i;
+    for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
+  }
+  marks_.assign(static_cast<std::size_t>((kImagesPerAtom * count + 63) / 64), 0);
+}
+
+// Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
+// its squared distance from the centre is within the keep limit, without a
+// branch on the outcome. `offset` is the image's shift minus the centre.
+void SphereFilter::mark_images(int image, int first, int end, const double (&offset)[3]) {
+  const float* x = binned_position_[0].data();
+  const float* y = binned_position_[1].data();
+  const float* z = binned_position_[2].data();
+  const Metric m = metric_;
+  std::uint64_t* marks = marks_.data();
+  for (int k = first; k < end; ++k) {
+    const double dx = x[k] + offset[0];
+    const double dy = y[k] + offset[1];
+    const double dz = z[k] + offset[2];
+    const double q = m.aa * dx * dx + m.bb * dy * dy + m.cc * dz * dz + m.ab * dx * dy +
+                     m.ac * dx * dz + m.bc * dy * dz;
+    const int j = kImagesPerAtom * binned_atom_[k] + image;
+    marks[j >> 6] |= static_cast<std::uint64_t>(q <= keep_limit_) << (j & 63);
+  }
+}
+
+}  // namespace wsphere

@@ -1,0 +1,149 @@
+// A grid over the cell atoms' initial fractional coordinates, built once per
+// run, that hands a centre only the block atoms that can lie inside its sphere:
+// the images of the cell atoms near the centre, for each of the 27 shifts.
+//
+// The filter measures each image near the centre with the cell metric in double
+// precision, from the cell atom's position plus the whole-cell shift, and drops
+// it only when its squared distance exceeds the squared radius by 1 % and by
+// the rounding of block positions: far more than the single-precision rounding
+// of the pass can make up in a cell that is not too oblique, so a dropped
+// candidate would also have failed the pass's own sphere test. Every other
+// candidate goes through the pass's ordinary self and sphere tests, in block
+// order.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis/block.hpp"
+#include "analysis/sphere_pass.hpp"
+#include "structure/structure_state.hpp"
+
+namespace wsphere {
+
+class SphereFilter {
+ public:
+  // The filter is used only while the box round the sphere covers at most this
+  // part of the block; a larger sphere gains too little from it.
+  static constexpr double kDefaultMaxBoxShare = 0.5;
+
+  // For the block that build_block makes of `state`: block atom 27 i + image
+  // (0-based) is cell atom i shifted by whole cells.
+  SphereFilter(const SphereSetup& setup, const StructureState& state,
+               double max_box_share = kDefaultMaxBoxShare);
+
+  // False when the cell, the radius or the positions leave no safe filter (a
+  // metric that is not positive definite or too oblique, values that are not
+  // finite or out of range) or when it would gain nothing: the caller then
+  // scans every candidate.
+  bool usable() const { return usable_; }
+
+  // Calls visit(j) for the 0-based block index j of every candidate that may
+  // lie within the sphere round the initial position (cx, cy, cz), in
+  // ascending order. Only for a usable filter. Allocates nothing.
+  template <class Visit>
+  void for_each_candidate(float cx, float cy, float cz, Visit&& visit);
+
+ private:
+  struct Span {
+    int first = 0;
+    int last = 0;
+  };
+  // The metric coefficients in double precision.
+  struct Metric {
+    double aa, bb, cc, ab, ac, bc;
+  };
+
+  bool set_extent(const StructureState& state);
+  bool set_limits(const CellMetric& metric, float sphere_radius_sq);
+  void set_bins();
+  void build_grid(const StructureState& state);
+  int bin_of(int axis, double coordinate) const;
+  bool bins_round(int axis, double centre, Span& span) const;
+  void mark_images(int image, int first, int end, const double (&offset)[3]);
+  template <class Visit>
+  void visit_marked(Visit& visit);
+
+  bool usable_ = false;
+  Metric metric_{};
+  double keep_limit_ = 0.0;  // largest squared distance the filter keeps
+  double half_width_[3] = {0.0, 0.0, 0.0};  // of the box round that ellipsoid
+  double lowest_[3] = {0.0, 0.0, 0.0};      // of the cell atoms
+  double highest_[3] = {0.0, 0.0, 0.0};
+  double bins_per_unit_[3] = {1.0, 1.0, 1.0};
+  int bins_[3] = {1, 1, 1};
+  // The cell atoms (0-based) bin by bin, ascending within a bin, with their positions.
+  std::vector<int> bin_start_;
+  std::vector<int> binned_atom_;
+  std::vector<float> binned_position_[3];
+  // One bit per block atom: the candidates of the current centre.
+  std::vector<std::uint64_t> marks_;
+};
+
+template <class Visit>
+void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visit) {
+  const double centre[3] = {cx, cy, cz};
+  for (int a = -1; a <= 1; ++a) {
+    Span sx;
+    if (!bins_round(0, centre[0] - a, sx)) continue;
+    for (int b = -1; b <= 1; ++b) {
+      Span sy;
+      if (!bins_round(1, centre[1] - b, sy)) continue;
+      for (int c = -1; c <= 1; ++c) {
+        Span sz;
+        if (!bins_round(2, centre[2] - c, sz)) continue;
+        const int image = 9 * (a + 1) + 3 * (b + 1) + (c + 1);
+        const double offset[3] = {a - centre[0], b - centre[1], c - centre[2]};
+        for (int bx = sx.first; bx <= sx.last; ++bx) {
+          for (int by = sy.first; by <= sy.last; ++by) {
+            const int row = (bx * bins_[1] + by) * bins_[2];  // the bins along z lie together
+            mark_images(image, bin_start_[row + sz.first], bin_start_[row + sz.last + 1], offset);
+          }
+        }
+      }
+    }
+  }
+  visit_marked(visit);
+}
+
+// Visits the marked block atoms in ascending order and clears the marks. Each
+// word is cleared before its atoms are visited; the guard clears the rest if a
+// visit throws, so that the next centre starts with no marks.
+template <class Visit>
+void SphereFilter::visit_marked(Visit& visit) {
+  struct Clear {
+    std::vector<std::uint64_t>& marks;
+    std::size_t next = 0;
+    ~Clear() {
+      for (; next < marks.size(); ++next) marks[next] = 0;
+    }
+  } clear{marks_};
+  for (; clear.next < marks_.size(); ++clear.next) {
+    std::uint64_t word = marks_[clear.next];
+    marks_[clear.next] = 0;
+    const int base = static_cast<int>(clear.next) * 64;
+    while (word != 0) {
+      visit(base + __builtin_ctzll(word));
+      word &= word - 1;
+    }
+  }
+}
+
+// The pass of cell atom `centre` over the candidates that `filter` lets
+// through, or over every candidate when the filter is not usable; members,
+// their order and the sums are those of centre_pass.
+template <class OnMember>
+CentreSums filtered_centre_pass(const SphereSetup& setup, SphereFilter& filter,
+                                const StructureState& state, const Block& block, int centre,
+                                OnMember&& on_member) {
+  if (!filter.usable()) return centre_pass(setup, state, block, centre, on_member);
+  const CentreView view(setup, state, block, centre);
+  static_cast<void>(checked_block_count(state));
+  CentreSums sums;
+  filter.for_each_candidate(state.initial_positions.x(centre), state.initial_positions.y(centre),
+                            state.initial_positions.z(centre),
+                            [&](int j) { view.visit(j, sums, on_member); });
+  return sums;
+}
+
+}  // namespace wsphere

@@ -269,6 +269,16 @@ TEST(SphereFilter, StandsAsideWhereItsAssumptionsFail) {
   }
 }
 
+// An atom count below one (the input may give -1) leaves nothing to bin.
+TEST(SphereFilter, StandsAsideWithoutAtoms) {
+  for (const int count : {0, -1, -1000}) {
+    const auto s = diagonal({10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f}, 3.0f, 20);
+    s->state.cell_atom_count = count;
+    const SphereFilter filter(sphere_setup(s->state), s->state);
+    EXPECT_FALSE(filter.usable()) << count;
+  }
+}
+
 TEST(SphereFilter, StandsAsideForPositionsItCannotBin) {
   for (const float bad : {std::numeric_limits<float>::quiet_NaN(),
                           std::numeric_limits<float>::infinity(), 5000.0f}) {

@@ -66,7 +66,7 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state,
                            double max_box_share) {
-  if (state.cell_atom_count == 0 || !set_extent(state) ||
+  if (state.cell_atom_count < 1 || !set_extent(state) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
   }

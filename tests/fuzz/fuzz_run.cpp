@@ -1,14 +1,20 @@
 // Fuzz target: a whole run on arbitrary input bytes. Any crash, sanitizer
 // report or broken report rule aborts: every report line must end in CR LF and
 // hold no other line feed, no line may be longer than the widest layout, and
-// the messages must agree with the exit status.
+// the messages must agree with the exit status. A finished run's neighbour
+// pass is also checked against the full scan of every candidate.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "analysis/sphere_filter.hpp"
+#include "analysis/sphere_pass.hpp"
 #include "driver/memory_units.hpp"
 #include "driver/program.hpp"
 #include "driver/run.hpp"
@@ -94,6 +100,32 @@ void check_messages(const std::string& messages, int status) {
   if (status != 0 && status != 3 && last != status) broken("status is not the message", messages);
 }
 
+// The filtered neighbour pass against the full scan, centre by centre: the same
+// members in the same order with the same bits.
+void check_filter(const Run& run) {
+  const StructureState& state = run.state();
+  const SphereSetup setup = sphere_setup(state);
+  SphereFilter filter(setup, state);
+  if (!filter.usable()) return;
+  std::vector<SphereMember> full;
+  std::vector<SphereMember> filtered;
+  for (int i = 1; i <= state.cell_atom_count; ++i) {
+    full.clear();
+    filtered.clear();
+    centre_pass(setup, state, run.block(), i, [&](const SphereMember& m) { full.push_back(m); });
+    filtered_centre_pass(setup, filter, state, run.block(), i,
+                         [&](const SphereMember& m) { filtered.push_back(m); });
+    const auto same = [](const SphereMember& a, const SphereMember& b) {
+      return a.block_atom == b.block_atom &&
+             std::memcmp(&a.minimised_distance, &b.minimised_distance, sizeof(float)) == 0 &&
+             std::memcmp(&a.distance_change, &b.distance_change, sizeof(float)) == 0;
+    };
+    if (!std::equal(full.begin(), full.end(), filtered.begin(), filtered.end(), same)) {
+      broken("filtered pass differs from the full scan", "");
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -102,7 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                         "/fuzz/input.txt"),
           std::make_unique<CheckingOutput>(console));
   try {
-    check_messages(console.text(), execute(run, console));
+    const int status = execute(run, console);
+    check_messages(console.text(), status);
+    if (status == 0) check_filter(run);
   } catch (const BudgetSpent&) {
     // Long enough: the rest of such a report repeats the kinds of lines seen.
   }

@@ -12,8 +12,12 @@
 
 // Fields and gaps are a few characters wide: plain loops beat calls to the
 // library's block copy, so the compiler is kept from turning such loops into
-// those calls.
+// those calls. (Only g++ has this switch per function.)
+#if defined(__GNUC__) && !defined(__clang__)
 #define WSPHERE_SHORT_LOOPS __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#else
+#define WSPHERE_SHORT_LOOPS
+#endif
 
 namespace wsphere::textio {
 

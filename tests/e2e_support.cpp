@@ -1,6 +1,7 @@
 #include "e2e_support.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,7 +64,7 @@ bool change_directory(const fs::path& directory) {
 
 }  // namespace
 
-Process::Process(const fs::path& directory, int run_as_user) {
+Process::Process(const fs::path& directory, int run_as_user, std::size_t memory_limit) {
   int err_pipe[2];
   int out_pipe[2];
   if (::pipe(err_pipe) != 0 || ::pipe(out_pipe) != 0) throw std::runtime_error("pipe failed");
@@ -76,6 +77,8 @@ Process::Process(const fs::path& directory, int run_as_user) {
     ::dup2(null_fd, STDIN_FILENO);
     if (run_as_user >= 0 && (::setgid(run_as_user) != 0 || ::setuid(run_as_user) != 0)) ::_exit(125);
     if (!change_directory(directory)) ::_exit(126);
+    const rlimit limit{memory_limit, memory_limit};
+    if (memory_limit > 0 && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(125);
     ::execl(WSPHERE_BINARY, "wsphere", static_cast<char*>(nullptr));
     ::_exit(127);
   }

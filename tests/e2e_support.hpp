@@ -38,7 +38,8 @@ class Process {
  public:
   // With `run_as_user` >= 0 (only possible for root) the child takes that user
   // and group id before it starts, so that file permissions apply to it.
-  explicit Process(const fs::path& directory, int run_as_user = -1);
+  // With `memory_limit` > 0 the child's address space is limited to that many bytes.
+  explicit Process(const fs::path& directory, int run_as_user = -1, std::size_t memory_limit = 0);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

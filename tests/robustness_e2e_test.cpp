@@ -114,6 +114,21 @@ TEST(HostileInputE2E, EndWithTheirMessageInBoundedTimeAndMemory) {
   EXPECT_LT(children_max_rss_kb(), static_cast<long>(6 * largest_input / 1024 + 512 * 1024));
 }
 
+// A process whose memory runs out on a huge input line ends with a message of
+// its own, keeps the earlier report and does not crash.
+TEST(HostileInputE2E, MemoryRefusedIsASevereConditionNotACrash) {
+#ifdef WSPHERE_SANITIZED
+  GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#endif
+  TempDir dir;
+  write_file(dir / "input.txt", std::string(100'000'000, ' ') + "\n" + example_input());
+  write_file(dir / "output.txt", "earlier\r\n");
+  const Outcome outcome = Process(dir.path(), -1, 48u << 20).wait();
+  EXPECT_EQ(outcome.status, 41);
+  EXPECT_EQ(outcome.err, "runerr: severe (41): insufficient virtual memory\n");
+  EXPECT_EQ(read_file(dir / "output.txt"), "earlier\r\n");
+}
+
 // Directory entries made below a TempDir by descriptor, so that their full
 // path can be longer than the system accepts in one call.
 class DeepDirectory {

@@ -22,6 +22,7 @@ constexpr std::array kTable{
     Entry{Msg::file_name_error, {Severity::severe, "file name specification error, unit %d, file %s"}},
     Entry{Msg::write_failure, {Severity::severe, "error during write, unit %d, file %s"}},
     Entry{Msg::read_failure, {Severity::severe, "error during read, unit %d, file %s"}},
+    Entry{Msg::out_of_memory, {Severity::severe, "insufficient virtual memory"}},
     Entry{Msg::bounds_exceeded, {Severity::severe, "Program Exception - array bounds exceeded"}},
     Entry{Msg::output_conversion, {Severity::error, "output conversion error, unit %d, file %s"}},
     Entry{Msg::aborting, {Severity::error, "program aborting due to %s event"}},

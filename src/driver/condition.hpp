@@ -19,6 +19,7 @@ enum class Msg : int {
   end_of_file = 24,        // a read needs a line that input.txt does not have
   write_failure = 38,      // the report could not be written (disk full, I/O error)
   read_failure = 39,       // input.txt could not be read (I/O error)
+  out_of_memory = 41,      // the system refused memory (a line of input too long for it)
   file_name_error = 43,    // the file system rejects the name
   write_read_only = 47,    // the first report line goes to a read-only output.txt
   syntax_error = 59,       // a token not acceptable for its item

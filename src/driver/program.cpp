@@ -1,5 +1,7 @@
 #include "driver/program.hpp"
 
+#include <new>
+
 #include "driver/condition.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/memory_units.hpp"
@@ -28,6 +30,12 @@ int execute(Run& run, Console& console) {
     console.write(message_line(fatal.msg(), fatal.unit(), path) + "\n");
     run.close_after_failure();
     return static_cast<int>(fatal.msg());
+  } catch (const std::bad_alloc&) {
+    // Memory runs out only on input lines of hundreds of megabytes in a
+    // process with a memory limit: a severe condition, not a crash.
+    console.write(message_line(Msg::out_of_memory, 0, "") + "\n");
+    run.close_after_failure();
+    return static_cast<int>(Msg::out_of_memory);
   } catch (const MathDomainError&) {
     console.write("\r\nrun-time error M6201: MATH\r\n- sqrt: DOMAIN error\r\n");
     run.close_after_failure();

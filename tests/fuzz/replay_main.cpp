@@ -1,4 +1,4 @@
-// Runs the fuzz target once on every file given, or on every file of every
+// Runs the fuzz target once on every file given, or on every file below every
 // directory given: the checked corpus replayed by the ordinary test suite.
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
   std::vector<fs::path> files;
   for (int i = 1; i < argc; ++i) {
     if (fs::is_directory(argv[i])) {
-      for (const auto& entry : fs::directory_iterator(argv[i])) files.push_back(entry.path());
+      for (const auto& entry : fs::recursive_directory_iterator(argv[i])) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+      }
     } else {
       files.emplace_back(argv[i]);
     }

@@ -6,6 +6,7 @@
 // integer arithmetic, written straight into the field from its right end,
 // where the value and the digits allow, and by std::to_chars otherwise.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -102,6 +103,12 @@ constexpr std::uint64_t kPowersOfTen[] = {1ULL,
                                           10000000000000000000ULL};
 // Scales of the integer paths: a mantissa below 2^24 times 10^11 stays below 2^63.
 constexpr int kLargestScale = 11;
+// The same powers as doubles (exact up to 10^22).
+constexpr auto kDoublePowersOfTen = [] {
+  std::array<double, kLargestScale + 1> powers{};
+  for (std::size_t k = 0; k < powers.size(); ++k) powers[k] = static_cast<double>(kPowersOfTen[k]);
+  return powers;
+}();
 
 // Number of decimal digits of n (1 for 0).
 int digit_count(std::uint64_t n) {
@@ -195,14 +202,30 @@ void put_fixed_back(char* end, Unsigned q, int decimals, bool negative) {
   if (negative) *--end = '-';
 }
 
+// |value| · 10^decimals rounded to an integer, exact halves to even, in double
+// arithmetic: the product is exact (the float's 24-bit mantissa times
+// 5^decimals stays within 53 bits up to kLargestScale decimals), and adding 2^52
+// to a product below 2^52 rounds it to an integer in the default rounding mode,
+// to nearest with halves to even, which then stands in the low bits of the sum.
+// False from 2^52 on.
+bool scaled_in_double(float value, int decimals, std::uint64_t& q) {
+  constexpr double two_to_52 = 4503599627370496.0;
+  const double product = std::fabs(static_cast<double>(value)) * kDoublePowersOfTen[decimals];
+  if (!(product < two_to_52)) return false;
+  q = std::bit_cast<std::uint64_t>(product + two_to_52) - std::bit_cast<std::uint64_t>(two_to_52);
+  return true;
+}
+
 // The fixed-point field of a finite value by integers; false when the value or
 // the number of decimals is beyond them.
 bool exact_fixed(char* out, float value, int width, int decimals, bool& overflow) {
   if (decimals > kLargestScale) return false;
-  const Binary b = binary_of(value);
   std::uint64_t q = 0;  // |value| · 10^decimals, rounded
-  if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
-  const bool negative = b.negative && q != 0;  // what rounds to zero has no sign
+  if (!scaled_in_double(value, decimals, q)) {
+    const Binary b = binary_of(value);
+    if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
+  }
+  const bool negative = std::signbit(value) && q != 0;  // what rounds to zero has no sign
   const int length = std::max(digit_count(q), decimals + 1) + 1 + (negative ? 1 : 0);
   if (length > width) {
     too_long(out, width, overflow);

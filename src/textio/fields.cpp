@@ -117,11 +117,32 @@ int digit_count(std::uint64_t n) {
   return guess + (n >= kPowersOfTen[guess] ? 1 : 0);
 }
 
+// "00", "01", ..., "99": digits are written two at a time.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int k = 0; k < 100; ++k) {
+    pairs[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+    pairs[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+  }
+  return pairs;
+}();
+
+// Writes the last two decimal digits of n backwards, ending before `end`.
+template <class Unsigned>
+void put_pair_back(char*& end, Unsigned n) {
+  end -= 2;
+  std::memcpy(end, &kDigitPairs[static_cast<std::size_t>(2 * (n % 100))], 2);
+}
+
 // Writes the last `count` decimal digits of n backwards, ending before `end`;
 // returns what is left of n.
 template <class Unsigned>
 Unsigned put_digits_back(char*& end, Unsigned n, int count) {
-  for (int k = 0; k < count; ++k) {
+  for (; count >= 2; count -= 2) {
+    put_pair_back(end, n);
+    n /= 100;
+  }
+  if (count == 1) {
     *--end = static_cast<char>('0' + n % 10);
     n /= 10;
   }
@@ -131,10 +152,12 @@ Unsigned put_digits_back(char*& end, Unsigned n, int count) {
 // Writes all decimal digits of n (at least one) backwards, ending before `end`.
 template <class Unsigned>
 void put_number_back(char*& end, Unsigned n) {
-  do {
-    *--end = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
+  for (; n >= 100; n /= 100) put_pair_back(end, n);
+  if (n >= 10) {
+    put_pair_back(end, n);
+  } else {
+    *--end = static_cast<char>('0' + n);
+  }
 }
 
 // A finite float as sign · mantissa · 2^exponent, the mantissa below 2^24.
@@ -193,13 +216,12 @@ bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
   return true;
 }
 
-// q / 10^decimals in fixed-point form, right-justified before `end`.
+// q / 10^decimals in fixed-point form, without a sign, right-justified before `end`.
 template <class Unsigned>
-void put_fixed_back(char* end, Unsigned q, int decimals, bool negative) {
+void put_fixed_back(char* end, Unsigned q, int decimals) {
   q = put_digits_back(end, q, decimals);
   *--end = '.';  // the point stays even without decimals
   put_number_back(end, q);
-  if (negative) *--end = '-';
 }
 
 // |value| · 10^decimals rounded to an integer, exact halves to even, in double
@@ -229,10 +251,16 @@ bool exact_fixed(char* out, float value, int width, int decimals, bool& overflow
   const int length = std::max(digit_count(q), decimals + 1) + 1 + (negative ? 1 : 0);
   if (length > width) {
     too_long(out, width, overflow);
-  } else if (q <= std::numeric_limits<std::uint32_t>::max()) {
-    put_fixed_back(out + width, static_cast<std::uint32_t>(q), decimals, negative);
+    return true;
+  }
+  // The minus sign goes in the first column of the number; without a sign the
+  // first digit lands there afterwards. (Signs of a column of values change at
+  // random: a branch on them would be mispredicted half of the time.)
+  out[width - length] = '-';
+  if (q <= std::numeric_limits<std::uint32_t>::max()) {
+    put_fixed_back(out + width, static_cast<std::uint32_t>(q), decimals);
   } else {
-    put_fixed_back(out + width, q, decimals, negative);
+    put_fixed_back(out + width, q, decimals);
   }
   return true;
 }

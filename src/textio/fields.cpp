@@ -203,6 +203,21 @@ std::uint64_t divided_by_power_of_ten(std::uint64_t n, int power) {
   return q + ((twice_rest > divisor || (twice_rest == divisor && (q & 1U) != 0)) ? 1 : 0);
 }
 
+// |value| · 10^decimals rounded to an integer, exact halves to even, in double
+// arithmetic: the product is exact (the float's 24-bit mantissa times
+// 5^decimals stays within 53 bits up to kLargestScale decimals), and adding 2^52
+// to a product below 2^52 rounds it to an integer in the default rounding mode,
+// to nearest with halves to even, which then stands in the low bits of the sum.
+// False from 2^52 on and for decimals outside 0 to kLargestScale.
+bool scaled_in_double(float value, int decimals, std::uint64_t& q) {
+  if (decimals < 0 || decimals > kLargestScale) return false;
+  constexpr double two_to_52 = 4503599627370496.0;
+  const double product = std::fabs(static_cast<double>(value)) * kDoublePowersOfTen[decimals];
+  if (!(product < two_to_52)) return false;
+  q = std::bit_cast<std::uint64_t>(product + two_to_52) - std::bit_cast<std::uint64_t>(two_to_52);
+  return true;
+}
+
 // |value| · 10^scale rounded; false when beyond the integer paths.
 bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
   if (scale >= 0) {
@@ -222,20 +237,6 @@ void put_fixed_back(char* end, Unsigned q, int decimals) {
   q = put_digits_back(end, q, decimals);
   *--end = '.';  // the point stays even without decimals
   put_number_back(end, q);
-}
-
-// |value| · 10^decimals rounded to an integer, exact halves to even, in double
-// arithmetic: the product is exact (the float's 24-bit mantissa times
-// 5^decimals stays within 53 bits up to kLargestScale decimals), and adding 2^52
-// to a product below 2^52 rounds it to an integer in the default rounding mode,
-// to nearest with halves to even, which then stands in the low bits of the sum.
-// False from 2^52 on.
-bool scaled_in_double(float value, int decimals, std::uint64_t& q) {
-  constexpr double two_to_52 = 4503599627370496.0;
-  const double product = std::fabs(static_cast<double>(value)) * kDoublePowersOfTen[decimals];
-  if (!(product < two_to_52)) return false;
-  q = std::bit_cast<std::uint64_t>(product + two_to_52) - std::bit_cast<std::uint64_t>(two_to_52);
-  return true;
 }
 
 // The fixed-point field of a finite value by integers; false when the value or
@@ -276,7 +277,10 @@ bool exact_exponent(char* out, float value, int width, int digits, bool& overflo
   int exponent = ((binary_exponent * 78913) >> 18) + 1;
   std::uint64_t q = 0;  // |value| · 10^(digits - exponent), rounded: `digits` digits
   for (int attempt = 0;; ++attempt) {
-    if (attempt == 3 || !scaled_by_power_of_ten(b, digits - exponent, q)) return false;
+    const int scale = digits - exponent;
+    if (attempt == 3 || !(scaled_in_double(value, scale, q) || scaled_by_power_of_ten(b, scale, q))) {
+      return false;
+    }
     if (q >= kPowersOfTen[digits]) {
       ++exponent;  // also a rounding carry: 0.099999 gives 0.1000E+00
     } else if (q < kPowersOfTen[digits - 1]) {

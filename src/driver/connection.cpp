@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 
 #include "driver/condition.hpp"
 #include "driver/interrupt.hpp"
@@ -27,7 +26,14 @@ constexpr std::size_t kFlushThreshold = 1 << 16;
 
 }  // namespace
 
-void write_stderr(std::string_view text) { write_all(STDERR_FILENO, text); }
+void write_stderr(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
 
 void FileHandle::open() {
   fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -74,26 +80,7 @@ void OutputConnection::commit_line(std::size_t size) {
     cut_pending_ = false;
   }
   used_ += size;
-  if (used_ >= kFlushThreshold) write_behind();
-}
-
-void OutputConnection::write_behind() {
-  if (!writer_ && !writer_refused_) {
-    try {
-      writer_ = std::make_unique<BackgroundWriter>(file_.fd());
-    } catch (const std::system_error&) {
-      writer_refused_ = true;  // no thread to be had: the run writes its buffers itself
-    }
-  }
-  if (!writer_) return flush();
-  const bool started = writer_->hand_over(buffer_, used_);
-  used_ = 0;
-  if (!started) throw Fatal(Msg::write_failure, 2);
-}
-
-// Waits for the background write; raises Fatal 38 when a write failed.
-void OutputConnection::settle() {
-  if (writer_ && !writer_->finish()) throw Fatal(Msg::write_failure, 2);
+  if (used_ >= kFlushThreshold) flush();
 }
 
 // The first line replaces the old report: the file is emptied before it is
@@ -109,25 +96,29 @@ void OutputConnection::cut_at_start() {
 }
 
 void OutputConnection::field_overflow() {
-  settle();
   console_.write(message_line(Msg::output_conversion, 2, path()) + "\n");
 }
 
 void OutputConnection::flush() {
-  const std::string_view rest(buffer_.data(), used_);
+  std::string_view rest(buffer_.data(), used_);
+  while (!rest.empty() && file_.is_open()) {
+    const ssize_t written = ::write(file_.fd(), rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      used_ = 0;
+      throw Fatal(Msg::write_failure, 2);
+    }
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
   used_ = 0;
-  if (file_.is_open() && !write_all(file_.fd(), rest)) throw Fatal(Msg::write_failure, 2);
 }
 
 void OutputConnection::close() {
-  settle();
   flush();
-  writer_.reset();
   if (!file_.close()) throw Fatal(Msg::write_failure, 2);
 }
 
 void OutputConnection::close_quietly() noexcept {
-  writer_.reset();  // after the write in progress, so that lines stay in order
   try {
     flush();
   } catch (...) {

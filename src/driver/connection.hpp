@@ -4,12 +4,10 @@
 // messages print.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "driver/background_writer.hpp"
 #include "driver/units.hpp"
 
 namespace wsphere {
@@ -58,9 +56,7 @@ class InputConnection : public InputUnit {
 };
 
 // Unit 2: the report, buffered. A run that writes nothing leaves the file as
-// it was. Each full buffer is written by a background writer while the next
-// one fills; a failed write is raised as Fatal 38 at the next hand-over, at the
-// next overflow message or at the close.
+// it was.
 class OutputConnection : public OutputUnit {
  public:
   OutputConnection(std::string full_path, Console& console)
@@ -72,7 +68,7 @@ class OutputConnection : public OutputUnit {
   char* line_room(std::size_t size) override;
   // Raises Fatal 47 for a read-only file and Interrupted for a pending interrupt.
   void commit_line(std::size_t size) override;
-  // Prints the message-63 line, once every earlier line is written; the run goes on.
+  // Prints the message-63 line; the run goes on.
   void field_overflow() override;
   void close() override;
   void close_quietly() noexcept override;
@@ -80,8 +76,6 @@ class OutputConnection : public OutputUnit {
 
  private:
   void cut_at_start();
-  void write_behind();
-  void settle();
   void flush();
 
   FileHandle file_;
@@ -90,8 +84,6 @@ class OutputConnection : public OutputUnit {
   std::vector<char> buffer_;
   std::size_t used_ = 0;
   bool cut_pending_ = true;
-  std::unique_ptr<BackgroundWriter> writer_;  // from the first full buffer on
-  bool writer_refused_ = false;
 };
 
 // Writes text to the standard error stream, retrying interrupted writes.

@@ -10,8 +10,6 @@ namespace {
 
 volatile std::sig_atomic_t g_signal = 0;
 
-constexpr int kInterruptSignals[] = {SIGINT, SIGQUIT, SIGHUP};
-
 extern "C" void record_signal(int signal) {
   if (g_signal == 0) g_signal = signal;
 }
@@ -23,14 +21,7 @@ void install_interrupt_handlers() {
   action.sa_handler = record_signal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: blocked reads return with EINTR
-  for (int signal : kInterruptSignals) sigaction(signal, &action, nullptr);
-}
-
-sigset_t interrupt_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int signal : kInterruptSignals) sigaddset(&set, signal);
-  return set;
+  for (int signal : {SIGINT, SIGQUIT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 int pending_interrupt() { return g_signal; }

@@ -3,8 +3,6 @@
 // each report line and before each centre atom, and when a blocked read returns.
 #pragma once
 
-#include <signal.h>
-
 #include <string_view>
 
 namespace wsphere {
@@ -12,9 +10,6 @@ namespace wsphere {
 // Installs the handler for the three signals, without SA_RESTART, so that a
 // read blocked on a pipe or a slow device returns and the flag is seen.
 void install_interrupt_handlers();
-
-// The three signals as a set, for threads that leave them to the run's own.
-sigset_t interrupt_signals();
 
 // The signal recorded by the handler, or 0.
 int pending_interrupt();

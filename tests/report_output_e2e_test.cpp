@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -17,6 +19,8 @@
 
 namespace wsphere::testing {
 namespace {
+
+const fs::path kExamples = WSPHERE_EXAMPLES;
 
 TEST(ReportOutputE2E, LargeReportMatchesTheRunInMemory) {
   const std::string input = large_report_input();
@@ -38,6 +42,42 @@ TEST(ReportOutputE2E, LargeReportMatchesTheRunInMemory) {
     EXPECT_TRUE(read_file(dir / "output.txt") == expected.report);
     fs::remove(dir / "output.txt");
   }
+}
+
+// The quartz example moved 100 cells along a: every x column of the report
+// holds asterisks, in member rows too, whose start is rendered once per block
+// atom and then reused. Each statement with asterisks gives one message, each
+// such statement here being one line.
+TEST(ReportOutputE2E, AsterisksInReusedMemberRowStartsGiveOneMessageEach) {
+  std::istringstream lines(read_file(kExamples / "quartz/input.txt"));
+  std::string input;
+  std::smatch atom;
+  const std::regex atom_line(R"(^(\s*\d+\s+[A-Za-z]+\d*\s+)(-?\d+\.\d+)(.*)$)");
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_match(line, atom, atom_line)) {
+      line = atom[1].str() + std::to_string(std::stod(atom[2].str()) + 100.0) + atom[3].str();
+    }
+    input += line + "\n";
+  }
+  TempDir dir;
+  write_file(dir / "input.txt", input);
+  const Outcome outcome = run_wsphere(dir.path());
+  EXPECT_EQ(outcome.status, 0);
+  const std::string report = read_file(dir / "output.txt");
+  std::istringstream report_lines(report);
+  int lines_with_asterisks = 0;
+  int member_rows_with_asterisks = 0;
+  for (std::string line; std::getline(report_lines, line);) {
+    if (line.find('*') == std::string::npos) continue;
+    ++lines_with_asterisks;
+    if (line.size() == 88 && line[line.size() - 5] == 'E') ++member_rows_with_asterisks;  // with its CR
+  }
+  EXPECT_GT(member_rows_with_asterisks, 100);
+  const std::string message =
+      "runerr: error (63): output conversion error, unit 2, file " + (dir / "output.txt").string() + "\n";
+  std::string expected_err;
+  for (int k = 0; k < lines_with_asterisks; ++k) expected_err += message;
+  EXPECT_EQ(outcome.err, expected_err);
 }
 
 // The report goes into a named pipe that nobody reads until the interrupt has

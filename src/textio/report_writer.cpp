@@ -61,12 +61,13 @@ void end_line(LineSink& sink, char* line, std::size_t end_mark) {
 
 }  // namespace
 
-void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values) {
+void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values,
+                         bool overflow_before) {
   const std::size_t room = std::max(layout.longest_line() + 2, kShortLine);  // + CR LF
   char* line = blank_line(sink_, room);
   // The end mark: the column after the last character written into the line.
   std::size_t end_mark = 0;
-  bool overflow = false;
+  bool overflow = overflow_before;
   auto next = values.begin();
   for (const LayoutStep& step : layout.steps()) {
     const LayoutItem& item = layout.items()[static_cast<std::size_t>(step.item)];

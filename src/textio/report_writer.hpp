@@ -101,9 +101,12 @@ class ReportWriter {
   // Applies `layout` to `values`: walks the items left to right, ends a line at
   // each slash, stops at the end of the layout or at a data item with no value
   // left, and writes out the last line.
-  void write(const Layout& layout, std::span<const ReportValue> values);
-  void write(const Layout& layout, std::initializer_list<ReportValue> values = {}) {
-    write(layout, std::span<const ReportValue>(values.begin(), values.size()));
+  // `overflow_before` is true for a statement whose start, rendered earlier
+  // and passed as a character value, printed a finite number as asterisks.
+  void write(const Layout& layout, std::span<const ReportValue> values, bool overflow_before = false);
+  void write(const Layout& layout, std::initializer_list<ReportValue> values = {},
+             bool overflow_before = false) {
+    write(layout, std::span<const ReportValue>(values.begin(), values.size()), overflow_before);
   }
 
  private:

@@ -32,7 +32,7 @@ class Run {
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
-  // A run holds the whole block, about a megabyte: it is placed on huge pages
+  // A run holds the whole block, a few megabytes: it is placed on huge pages
   // where the system offers them, so that filling it takes one page fault
   // instead of hundreds.
   static void* operator new(std::size_t size);

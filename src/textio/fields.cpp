@@ -3,8 +3,9 @@
 // number that does not fit becomes a field of asterisks and raises the
 // statement's overflow flag. Numbers are converted exactly (the decimal digits
 // of the binary value, rounded to nearest with exact halves to even): by
-// integer arithmetic, written straight into the field from its right end,
-// where the value and the digits allow, and by std::to_chars otherwise.
+// exact double and integer arithmetic, written straight into the field from
+// its right end, where the value and the digits allow, and by std::to_chars
+// otherwise.
 #include <algorithm>
 #include <array>
 #include <bit>

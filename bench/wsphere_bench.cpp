@@ -16,6 +16,7 @@
 #include "analysis/sphere_filter.hpp"
 #include "analysis/sphere_pass.hpp"
 #include "bench/bench_input.hpp"
+#include "driver/connection.hpp"
 #include "driver/run.hpp"
 #include "textio/report_writer.hpp"
 
@@ -47,10 +48,16 @@ const InputDirectory& input_directory() {
   return directory;
 }
 
+// A run on the largest input, messages to standard error.
+std::unique_ptr<Run> run_on_input() {
+  static StderrConsole console;
+  return Run::on_directory(input_directory().path(), console);
+}
+
 // The structure and block of the largest input, read as the program reads it.
 const Run& prepared_run() {
   static const std::unique_ptr<Run> run = [] {
-    auto r = std::make_unique<Run>(input_directory().path());
+    auto r = run_on_input();
     r->OPEN_READ();
     r->RAZMNOJENIE();
     return r;
@@ -106,7 +113,7 @@ void NeighbourPassFiltered(benchmark::State& bench) {
 }
 BENCHMARK(NeighbourPassFiltered)->Unit(benchmark::kMillisecond);
 
-class NullSink : public textio::LineSink {
+class NullSink : public textio::WholeLineSink<> {
  public:
   void put_line(std::string_view line) override { benchmark::DoNotOptimize(line.data()); }
   void field_overflow() override {}
@@ -167,7 +174,7 @@ BENCHMARK(MemberRow);
 // Opening the files and reading the 1000-atom input (no table is written).
 void ReadInput(benchmark::State& bench) {
   for (auto _ : bench) {
-    auto run = std::make_unique<Run>(input_directory().path());
+    auto run = run_on_input();
     run->OPEN_READ();
     benchmark::DoNotOptimize(run->state().cell_atom_count);
   }

@@ -70,7 +70,7 @@ TEST(NoAllocation, FilteredSpherePassOfEveryCentre) {
   EXPECT_GT(members, 0);
 }
 
-class NullSink : public textio::LineSink {
+class NullSink : public textio::WholeLineSink<> {
  public:
   void put_line(std::string_view line) override { bytes += line.size(); }
   void field_overflow() override {}

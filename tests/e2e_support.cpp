@@ -117,4 +117,12 @@ std::string file_message(int number, std::string_view text, int unit, const fs::
   return line;
 }
 
+std::string large_report_input() {
+  std::string text = read_file(fs::path(WSPHERE_EXAMPLES) / "kyanite/input.txt");
+  const std::size_t radius = text.find("5.000   radius");
+  if (radius == std::string::npos) throw std::runtime_error("kyanite example without its radius line");
+  text.replace(radius, 5, "8.000");
+  return text;
+}
+
 }  // namespace wsphere::testing

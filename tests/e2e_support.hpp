@@ -57,6 +57,9 @@ class Process {
 // Runs wsphere to its end in `directory`.
 Outcome run_wsphere(const fs::path& directory);
 
+// The kyanite example with a wider sphere: a report of ten output buffers and more.
+std::string large_report_input();
+
 // The message line of a file condition as the program prints it.
 std::string file_message(int number, std::string_view text, int unit, const fs::path& file);
 

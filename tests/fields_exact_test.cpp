@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -83,19 +85,21 @@ class Values {
   std::mt19937 engine_{1251};
 };
 
+void expect_library_fixed(float v, const Shape& s) {
+  bool overflow = false;
+  bool expected_overflow = false;
+  EXPECT_EQ(render_fixed(v, s.width, s.decimals, overflow),
+            reference_fixed(v, s.width, s.decimals, expected_overflow))
+      << std::hexfloat << v << " F" << s.width << '.' << s.decimals;
+  EXPECT_EQ(overflow, expected_overflow);
+}
+
 TEST(ExactFields, FixedFieldsMatchTheLibraryConversion) {
   const Shape shapes[] = {{8, 5}, {8, 3}, {10, 5}, {6, 2}, {5, 2}, {3, 0}, {24, 11}, {40, 12}};
   Values values;
   for (int n = 0; n < 100000 && !HasFailure(); ++n) {
     const float v = values.next();
-    for (const Shape& s : shapes) {
-      bool overflow = false;
-      bool expected_overflow = false;
-      EXPECT_EQ(render_fixed(v, s.width, s.decimals, overflow),
-                reference_fixed(v, s.width, s.decimals, expected_overflow))
-          << std::hexfloat << v << " F" << s.width << '.' << s.decimals;
-      EXPECT_EQ(overflow, expected_overflow);
-    }
+    for (const Shape& s : shapes) expect_library_fixed(v, s);
   }
 }
 
@@ -113,6 +117,62 @@ TEST(ExactFields, ExponentFieldsMatchTheLibraryConversion) {
           << std::hexfloat << v << " E" << s.width << '.' << s.decimals;
       EXPECT_EQ(overflow, expected_overflow);
     }
+  }
+}
+
+// Where the fixed field changes its way of rounding (a scaled value of 2^52)
+// or the length of its text (rounding carries at the field's overflow
+// boundary), exact decimal halves and the smallest floats, both signs, against
+// the library.
+TEST(ExactFields, FixedFieldsAtTheirBoundariesMatchTheLibraryConversion) {
+  std::vector<float> values{std::numeric_limits<float>::denorm_min(), 3 * std::numeric_limits<float>::denorm_min(),
+                            std::numeric_limits<float>::min(), std::numeric_limits<float>::max()};
+  const auto around = [&](double x) {
+    float v = static_cast<float>(x);
+    for (int k = 0; k < 4; ++k) v = std::nextafter(v, 0.0f);
+    for (int k = 0; k < 9; ++k, v = std::nextafter(v, 1e38f)) values.push_back(v);
+  };
+  std::vector<Shape> shapes{{8, 5}, {8, 3}, {10, 5}, {6, 2}, {5, 2}, {3, 0}};
+  for (int d = 0; d <= 12; ++d) {
+    shapes.push_back({60, d});
+    around(std::ldexp(1.0, 52) / std::pow(10.0, d));  // |value| · 10^d near 2^52
+    for (int k = 0; k < 40; ++k) values.push_back(static_cast<float>((k + 0.5) / std::pow(10.0, d)));
+  }
+  for (const Shape& s : shapes) {  // the largest value the field holds, rounded
+    around(std::pow(10.0, s.width - s.decimals - 1) - 0.5 / std::pow(10.0, s.decimals));
+    around(std::pow(10.0, s.width - s.decimals - 2) - 0.5 / std::pow(10.0, s.decimals));
+  }
+  for (const float magnitude : values) {
+    for (const float v : {magnitude, -magnitude}) {
+      for (const Shape& s : shapes) expect_library_fixed(v, s);
+      if (HasFailure()) return;
+    }
+  }
+}
+
+// A fixed field that its number fills, or nearly fills, keeps its sign and
+// its digits inside its columns.
+TEST(ExactFields, FixedFieldsFilledToTheirEdges) {
+  struct Case {
+    float value;
+    int width;
+    int decimals;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {1234.5f, 6, 1, "1234.5"},    {-234.5f, 6, 1, "-234.5"}, {-34.5f, 6, 1, " -34.5"},
+      {0.125f, 4, 2, "0.12"},       {-0.375f, 5, 2, "-0.38"},  {-0.004f, 4, 2, "0.00"},
+      {-2.5f, 3, 0, "-2."},         {9.99999f, 7, 5, "9.99999"}, {-9.999996f, 9, 5, "-10.00000"},
+      {-9.999996f, 8, 5, "********"}, {9.999996f, 8, 5, "10.00000"}, {0.0f, 7, 5, "0.00000"},  {-0.0f, 8, 5, " 0.00000"},
+  };
+  for (const Case& c : cases) {
+    std::string line(static_cast<std::size_t>(c.width) + 2, ' ');
+    line.front() = line.back() = '#';
+    bool overflow = false;
+    put_fixed(line.data() + 1, c.value, c.width, c.decimals, overflow);
+    EXPECT_EQ(line.substr(1, line.size() - 2), c.expected) << c.value << " F" << c.width << '.' << c.decimals;
+    EXPECT_EQ(line.front() + std::string() + line.back(), "##") << c.value;
+    EXPECT_EQ(overflow, c.expected[0] == '*') << c.value;
   }
 }
 

@@ -65,7 +65,7 @@ TEST(Cp1251, RejectsOtherCharactersAndBrokenText) {
   }
 }
 
-struct RecordingSink : LineSink {
+struct RecordingSink : WholeLineSink<> {
   std::string text;
   int overflows = 0;
   void put_line(std::string_view line) override { text.append(line); }

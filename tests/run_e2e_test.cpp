@@ -162,17 +162,20 @@ TEST(RunE2E, OutputThatIsADirectoryIsAnOpenFailureOnUnitTwo) {
   EXPECT_EQ(outcome.err, file_message(30, "open failure", 2, dir / "output.txt"));
 }
 
-// A report that cannot be stored is a failure, not a success; a device has
-// nothing to cut and is simply written.
+// A report that cannot be stored is a failure, not a success, whether it fits
+// one output buffer or takes many; a device has nothing to cut and is simply
+// written.
 TEST(RunE2E, OutputLinkedToADeviceIsWrittenAndAFullDeviceFails) {
   const struct {
     const char* device;
     int status;
-  } cases[] = {{"/dev/null", 0}, {"/dev/full", 38}};
+    bool large;
+  } cases[] = {{"/dev/null", 0, false}, {"/dev/full", 38, false},
+               {"/dev/null", 0, true},  {"/dev/full", 38, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.device);
+    SCOPED_TRACE(std::string(c.device) + (c.large ? ", large report" : ""));
     TempDir dir;
-    write_file(dir / "input.txt", example_input());
+    write_file(dir / "input.txt", c.large ? large_report_input() : example_input());
     fs::create_symlink(c.device, dir / "output.txt");
     const Outcome outcome = run_wsphere(dir.path());
     EXPECT_EQ(outcome.status, c.status);

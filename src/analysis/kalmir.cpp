@@ -1,5 +1,7 @@
 // KALMIR: the neighbour-sphere pass of every cell atom, W and compliance, the
 // W table, the ordering by W and the lists and statistics of each kind.
+#include <algorithm>
+
 #include "analysis/atom_results.hpp"
 #include "analysis/sortirovka.hpp"
 #include "analysis/sphere_filter.hpp"
@@ -22,7 +24,12 @@ struct AnalysisLayouts {
   Layout members_title{R"(/," Атомы попавшие в сферу.")"};
   Layout members_columns{
       R"(/," no.,имя,коорд.(размноженная ячейка),расстояние в сфере, delta расстояний.")"};
-  Layout member{"5X,I8,3X,A6,3X,3(F8.5,2X),5X,F8.3,5X,E14.4"};
+  // A member row is  5X,I8,3X,A6,3X,3(F8.5,2X),5X,F8.3,5X,E14.4: its start, up
+  // to the distances, is rendered once per block atom (kMemberRowStartWidth
+  // columns) and then passed as one character value.
+  Layout member_start{"5X,I8,3X,A6,3X,3(F8.5,2X)"};
+  Layout member{"A55,5X,F8.3,5X,E14.4"};
+  static_assert(kMemberRowStartWidth == 55, "the A field of the member row holds its start");
   Layout w_heading{R"(/,/,/,2X," no.        имя             среднее - W        податливость",/)"};
   Layout w_row{R"(1X,I5,7X,A6,10X,F10.5,5X,F6.2," %")"};
   Layout last_kind_row{R"(1X,I5,7X,A6,10X,F10.5,5X,F5.2," %")"};
@@ -86,11 +93,27 @@ void Run::write_centre_heading(int i) {
 }
 
 void Run::write_member(const SphereMember& member) {
-  const int j = member.block_atom;
-  const Positions<kBlockCapacity>& minimised = block_.block_minimised_positions;
+  const MemberRowStart& start = member_row_start(member.block_atom);
   report_.write(layouts().member,
-                {j, bytes_of(block_.block_atom_names(j)), minimised.x(j), minimised.y(j),
-                 minimised.z(j), member.minimised_distance, member.distance_change});
+                {std::string_view(start.text.data(), start.text.size()), member.minimised_distance,
+                 member.distance_change},
+                start.state == MemberRowStart::State::with_asterisks);
+}
+
+const Run::MemberRowStart& Run::member_row_start(int j) {
+  MemberRowStart& start = member_row_starts_(j);
+  if (start.state != MemberRowStart::State::none) return start;
+  const Positions<kBlockCapacity>& minimised = block_.block_minimised_positions;
+  member_row_capture_.overflow = false;
+  member_row_writer_.write(layouts().member_start,
+                           {j, bytes_of(block_.block_atom_names(j)), minimised.x(j), minimised.y(j),
+                            minimised.z(j)});
+  const std::string_view line = member_row_capture_.line.substr(0, member_row_capture_.line.size() - 2);
+  start.text.fill(' ');  // the last columns are the blanks of the final 2X
+  line.copy(start.text.data(), std::min(line.size(), start.text.size()));
+  start.state = member_row_capture_.overflow ? MemberRowStart::State::with_asterisks
+                                             : MemberRowStart::State::rendered;
+  return start;
 }
 
 void Run::store_atom_results(int i, const CentreSums& sums, float scale) {

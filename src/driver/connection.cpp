@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "driver/condition.hpp"
@@ -66,15 +67,20 @@ std::size_t InputConnection::read(char* buffer, std::size_t size) {
   }
 }
 
-void OutputConnection::put_line(std::string_view line_with_crlf) {
+char* OutputConnection::line_room(std::size_t size) {
+  if (buffer_.size() < used_ + size) buffer_.resize(std::max(used_ + size, kFlushThreshold + 256));
+  return buffer_.data() + used_;
+}
+
+void OutputConnection::commit_line(std::size_t size) {
   check_interrupt();
   if (file_.read_only()) throw Fatal(Msg::write_read_only, 2);
   if (cut_pending_) {
     cut_at_start();
     cut_pending_ = false;
   }
-  buffer_.append(line_with_crlf);
-  if (buffer_.size() >= kFlushThreshold) flush();
+  used_ += size;
+  if (used_ >= kFlushThreshold) flush();
 }
 
 // The first line replaces the old report: the file is emptied before it is
@@ -94,17 +100,17 @@ void OutputConnection::field_overflow() {
 }
 
 void OutputConnection::flush() {
-  std::string_view rest = buffer_;
+  std::string_view rest(buffer_.data(), used_);
   while (!rest.empty() && file_.is_open()) {
     const ssize_t written = ::write(file_.fd(), rest.data(), rest.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
-      buffer_.clear();
+      used_ = 0;
       throw Fatal(Msg::write_failure, 2);
     }
     rest.remove_prefix(static_cast<std::size_t>(written));
   }
-  buffer_.clear();
+  used_ = 0;
 }
 
 void OutputConnection::close() {

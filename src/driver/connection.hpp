@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/units.hpp"
 
@@ -63,8 +64,10 @@ class OutputConnection : public OutputUnit {
   ~OutputConnection() override { close_quietly(); }
 
   void open() override { file_.open(); }
+  // Room at the end of the buffer.
+  char* line_room(std::size_t size) override;
   // Raises Fatal 47 for a read-only file and Interrupted for a pending interrupt.
-  void put_line(std::string_view line_with_crlf) override;
+  void commit_line(std::size_t size) override;
   // Prints the message-63 line; the run goes on.
   void field_overflow() override;
   void close() override;
@@ -77,7 +80,9 @@ class OutputConnection : public OutputUnit {
 
   FileHandle file_;
   Console& console_;
-  std::string buffer_;
+  // Lines committed but not yet written fill the first `used_` bytes.
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
   bool cut_pending_ = true;
 };
 

@@ -36,7 +36,7 @@ class MemoryInput : public InputUnit {
 };
 
 // Unit 2 into a string.
-class MemoryOutput : public OutputUnit {
+class MemoryOutput : public textio::WholeLineSink<OutputUnit> {
  public:
   MemoryOutput(std::string full_path, Console& console)
       : path_(std::move(full_path)), console_(console) {}

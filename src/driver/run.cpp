@@ -1,8 +1,29 @@
 #include "driver/run.hpp"
 
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <new>
+
 #include "driver/connection.hpp"
 
 namespace wsphere {
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+void* Run::operator new(std::size_t size) {
+  const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+  void* const run = std::aligned_alloc(kHugePage, rounded);
+  if (run == nullptr) throw std::bad_alloc();
+  ::madvise(run, rounded, MADV_HUGEPAGE);  // only advice: without it the run works the same
+  return run;
+}
+
+void Run::operator delete(void* run) noexcept { std::free(run); }
 
 Run::Run(std::unique_ptr<InputUnit> input, std::unique_ptr<OutputUnit> output)
     : input_(std::move(input)), output_(std::move(output)), report_(*output_) {}

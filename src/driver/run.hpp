@@ -3,10 +3,13 @@
 // them in order, and any failure leaves a step as an exception (see condition.hpp).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "analysis/block.hpp"
@@ -19,11 +22,21 @@
 
 namespace wsphere {
 
+// A member row begins with the number, name and minimised position of its
+// block atom: these columns are the same in every sphere the atom lies in.
+inline constexpr std::size_t kMemberRowStartWidth = 55;
+
 class Run {
  public:
   Run(std::unique_ptr<InputUnit> input, std::unique_ptr<OutputUnit> output);
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
+
+  // A run holds the whole block, a few megabytes: it is placed on huge pages
+  // where the system offers them, so that filling it takes one page fault
+  // instead of hundreds.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* run) noexcept;
 
   // A run on input.txt and output.txt of `directory`, which should be an
   // absolute path: the messages print it as the start of the full path.
@@ -51,6 +64,13 @@ class Run {
   const AnalysisResults& results() const { return results_; }
 
  private:
+  // The start of a block atom's member row, rendered at its first use.
+  struct MemberRowStart {
+    enum class State : std::uint8_t { none, rendered, with_asterisks };
+    std::array<char, kMemberRowStartWidth> text;
+    State state;
+  };
+
   void read_input();
   void read_atom_list(Positions<kCellCapacity>& positions);
   void begin_statement();
@@ -59,6 +79,7 @@ class Run {
   void write_block_table(const textio::Layout& title, const Positions<kBlockCapacity>& positions);
   void write_centre_heading(int i);
   void write_member(const SphereMember& member);
+  const MemberRowStart& member_row_start(int j);
   void store_atom_results(int i, const CentreSums& sums, float scale);
   void write_w_table();
   void write_ordered_table();
@@ -74,6 +95,16 @@ class Run {
   std::unique_ptr<OutputUnit> output_;
   std::unique_ptr<textio::FreeFormReader> reader_;
   textio::ReportWriter report_;
+
+  CheckedArray<MemberRowStart, kBlockCapacity> member_row_starts_;
+  // Where a member row start is rendered.
+  struct LineCapture : textio::WholeLineSink<> {
+    std::string_view line;
+    bool overflow = false;
+    void put_line(std::string_view line_with_crlf) override { line = line_with_crlf; }
+    void field_overflow() override { overflow = true; }
+  } member_row_capture_;
+  textio::ReportWriter member_row_writer_{member_row_capture_};
 };
 
 }  // namespace wsphere

@@ -3,9 +3,11 @@
 // number that does not fit becomes a field of asterisks and raises the
 // statement's overflow flag. Numbers are converted exactly (the decimal digits
 // of the binary value, rounded to nearest with exact halves to even): by
-// integer arithmetic, written straight into the field from its right end,
-// where the value and the digits allow, and by std::to_chars otherwise.
+// exact double and integer arithmetic, written straight into the field from
+// its right end, where the value and the digits allow, and by std::to_chars
+// otherwise.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -102,6 +104,12 @@ constexpr std::uint64_t kPowersOfTen[] = {1ULL,
                                           10000000000000000000ULL};
 // Scales of the integer paths: a mantissa below 2^24 times 10^11 stays below 2^63.
 constexpr int kLargestScale = 11;
+// The same powers as doubles (exact up to 10^22).
+constexpr auto kDoublePowersOfTen = [] {
+  std::array<double, kLargestScale + 1> powers{};
+  for (std::size_t k = 0; k < powers.size(); ++k) powers[k] = static_cast<double>(kPowersOfTen[k]);
+  return powers;
+}();
 
 // Number of decimal digits of n (1 for 0).
 int digit_count(std::uint64_t n) {
@@ -110,11 +118,32 @@ int digit_count(std::uint64_t n) {
   return guess + (n >= kPowersOfTen[guess] ? 1 : 0);
 }
 
+// "00", "01", ..., "99": digits are written two at a time.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int k = 0; k < 100; ++k) {
+    pairs[static_cast<std::size_t>(2 * k)] = static_cast<char>('0' + k / 10);
+    pairs[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>('0' + k % 10);
+  }
+  return pairs;
+}();
+
+// Writes the last two decimal digits of n backwards, ending before `end`.
+template <class Unsigned>
+void put_pair_back(char*& end, Unsigned n) {
+  end -= 2;
+  std::memcpy(end, &kDigitPairs[static_cast<std::size_t>(2 * (n % 100))], 2);
+}
+
 // Writes the last `count` decimal digits of n backwards, ending before `end`;
 // returns what is left of n.
 template <class Unsigned>
 Unsigned put_digits_back(char*& end, Unsigned n, int count) {
-  for (int k = 0; k < count; ++k) {
+  for (; count >= 2; count -= 2) {
+    put_pair_back(end, n);
+    n /= 100;
+  }
+  if (count == 1) {
     *--end = static_cast<char>('0' + n % 10);
     n /= 10;
   }
@@ -124,10 +153,12 @@ Unsigned put_digits_back(char*& end, Unsigned n, int count) {
 // Writes all decimal digits of n (at least one) backwards, ending before `end`.
 template <class Unsigned>
 void put_number_back(char*& end, Unsigned n) {
-  do {
-    *--end = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
+  for (; n >= 100; n /= 100) put_pair_back(end, n);
+  if (n >= 10) {
+    put_pair_back(end, n);
+  } else {
+    *--end = static_cast<char>('0' + n);
+  }
 }
 
 // A finite float as sign · mantissa · 2^exponent, the mantissa below 2^24.
@@ -173,6 +204,21 @@ std::uint64_t divided_by_power_of_ten(std::uint64_t n, int power) {
   return q + ((twice_rest > divisor || (twice_rest == divisor && (q & 1U) != 0)) ? 1 : 0);
 }
 
+// |value| · 10^decimals rounded to an integer, exact halves to even, in double
+// arithmetic: the product is exact (the float's 24-bit mantissa times
+// 5^decimals stays within 53 bits up to kLargestScale decimals), and adding 2^52
+// to a product below 2^52 rounds it to an integer in the default rounding mode,
+// to nearest with halves to even, which then stands in the low bits of the sum.
+// False from 2^52 on and for decimals outside 0 to kLargestScale.
+bool scaled_in_double(float value, int decimals, std::uint64_t& q) {
+  if (decimals < 0 || decimals > kLargestScale) return false;
+  constexpr double two_to_52 = 4503599627370496.0;
+  const double product = std::fabs(static_cast<double>(value)) * kDoublePowersOfTen[decimals];
+  if (!(product < two_to_52)) return false;
+  q = std::bit_cast<std::uint64_t>(product + two_to_52) - std::bit_cast<std::uint64_t>(two_to_52);
+  return true;
+}
+
 // |value| · 10^scale rounded; false when beyond the integer paths.
 bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
   if (scale >= 0) {
@@ -186,30 +232,37 @@ bool scaled_by_power_of_ten(const Binary& b, int scale, std::uint64_t& result) {
   return true;
 }
 
-// q / 10^decimals in fixed-point form, right-justified before `end`.
+// q / 10^decimals in fixed-point form, without a sign, right-justified before `end`.
 template <class Unsigned>
-void put_fixed_back(char* end, Unsigned q, int decimals, bool negative) {
+void put_fixed_back(char* end, Unsigned q, int decimals) {
   q = put_digits_back(end, q, decimals);
   *--end = '.';  // the point stays even without decimals
   put_number_back(end, q);
-  if (negative) *--end = '-';
 }
 
 // The fixed-point field of a finite value by integers; false when the value or
 // the number of decimals is beyond them.
 bool exact_fixed(char* out, float value, int width, int decimals, bool& overflow) {
   if (decimals > kLargestScale) return false;
-  const Binary b = binary_of(value);
   std::uint64_t q = 0;  // |value| · 10^decimals, rounded
-  if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
-  const bool negative = b.negative && q != 0;  // what rounds to zero has no sign
+  if (!scaled_in_double(value, decimals, q)) {
+    const Binary b = binary_of(value);
+    if (!scaled_by_power_of_two(b.mantissa * kPowersOfTen[decimals], b.exponent, q)) return false;
+  }
+  const bool negative = std::signbit(value) && q != 0;  // what rounds to zero has no sign
   const int length = std::max(digit_count(q), decimals + 1) + 1 + (negative ? 1 : 0);
   if (length > width) {
     too_long(out, width, overflow);
-  } else if (q <= std::numeric_limits<std::uint32_t>::max()) {
-    put_fixed_back(out + width, static_cast<std::uint32_t>(q), decimals, negative);
+    return true;
+  }
+  // The minus sign goes in the first column of the number; without a sign the
+  // first digit lands there afterwards. (Signs of a column of values change at
+  // random: a branch on them would be mispredicted half of the time.)
+  out[width - length] = '-';
+  if (q <= std::numeric_limits<std::uint32_t>::max()) {
+    put_fixed_back(out + width, static_cast<std::uint32_t>(q), decimals);
   } else {
-    put_fixed_back(out + width, q, decimals, negative);
+    put_fixed_back(out + width, q, decimals);
   }
   return true;
 }
@@ -225,7 +278,10 @@ bool exact_exponent(char* out, float value, int width, int digits, bool& overflo
   int exponent = ((binary_exponent * 78913) >> 18) + 1;
   std::uint64_t q = 0;  // |value| · 10^(digits - exponent), rounded: `digits` digits
   for (int attempt = 0;; ++attempt) {
-    if (attempt == 3 || !scaled_by_power_of_ten(b, digits - exponent, q)) return false;
+    const int scale = digits - exponent;
+    if (attempt == 3 || !(scaled_in_double(value, scale, q) || scaled_by_power_of_ten(b, scale, q))) {
+      return false;
+    }
     if (q >= kPowersOfTen[digits]) {
       ++exponent;  // also a rounding carry: 0.099999 gives 0.1000E+00
     } else if (q < kPowersOfTen[digits - 1]) {

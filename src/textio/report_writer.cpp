@@ -1,9 +1,10 @@
 // Building report lines: a statement walks its layout's steps over its values,
-// writing fields and literals at their columns into a line of blanks and
-// handing each finished line, with its CR LF, to the sink.
+// writing fields and literals at their columns into a line of blanks in the
+// sink's room and committing each finished line, with its CR LF.
 #include "textio/report_writer.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -35,18 +36,38 @@ void put_field(char* out, const LayoutItem& item, const ReportValue& value, bool
   }
 }
 
-// Lines up to this length, with their CR LF, are blanked as one block.
+// Lines up to this length, with their CR LF, get room of this fixed size,
+// which is blanked by a few stores, without a call.
 constexpr std::size_t kShortLine = 96;
+
+// Room of `size` bytes for the next line, all blanks.
+WSPHERE_SHORT_LOOPS char* blank_line(LineSink& sink, std::size_t size) {
+  char* const line = sink.line_room(size);
+  if (size == kShortLine) {
+    constexpr std::uint64_t blanks = 0x2020202020202020ULL;
+    for (std::size_t k = 0; k < kShortLine; k += sizeof blanks) std::memcpy(line + k, &blanks, sizeof blanks);
+  } else {
+    std::memset(line, ' ', size);
+  }
+  return line;
+}
+
+// Ends the line at `end_mark` with CR LF and commits it.
+void end_line(LineSink& sink, char* line, std::size_t end_mark) {
+  line[end_mark] = '\r';
+  line[end_mark + 1] = '\n';
+  sink.commit_line(end_mark + 2);
+}
 
 }  // namespace
 
-void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values) {
+void ReportWriter::write(const Layout& layout, std::span<const ReportValue> values,
+                         bool overflow_before) {
   const std::size_t room = std::max(layout.longest_line() + 2, kShortLine);  // + CR LF
-  if (line_.size() < room) line_.resize(std::max(room, 2 * line_.size()), ' ');
-  char* const line = line_.data();
+  char* line = blank_line(sink_, room);
   // The end mark: the column after the last character written into the line.
   std::size_t end_mark = 0;
-  bool overflow = false;
+  bool overflow = overflow_before;
   auto next = values.begin();
   for (const LayoutStep& step : layout.steps()) {
     const LayoutItem& item = layout.items()[static_cast<std::size_t>(step.item)];
@@ -58,25 +79,13 @@ void ReportWriter::write(const Layout& layout, std::span<const ReportValue> valu
       std::memcpy(line + step.column, item.bytes.data(), item.bytes.size());
       end_mark = step.end;
     } else {
-      end_line(end_mark);
+      end_line(sink_, line, end_mark);
+      line = blank_line(sink_, room);
       end_mark = 0;
     }
   }
-  end_line(end_mark);
+  end_line(sink_, line, end_mark);
   if (overflow) sink_.field_overflow();
-}
-
-void ReportWriter::end_line(std::size_t end_mark) {
-  char* const line = line_.data();
-  line[end_mark] = '\r';
-  line[end_mark + 1] = '\n';
-  sink_.put_line({line, end_mark + 2});
-  // A block of fixed size is blanked by a few stores, without a call.
-  if (end_mark + 2 <= kShortLine) {
-    std::memset(line, ' ', kShortLine);
-  } else {
-    std::memset(line, ' ', end_mark + 2);
-  }
 }
 
 }  // namespace wsphere::textio

@@ -63,13 +63,35 @@ class Layout {
   std::size_t longest_line_ = 0;
 };
 
-// Where finished lines go. Each line arrives complete with its CR LF.
+// Where lines go. The writer asks for room for a line, builds the line there
+// and then commits it, complete with its CR LF; a sink with a buffer of its own
+// hands out room in that buffer, so lines are never copied.
 class LineSink {
  public:
   virtual ~LineSink() = default;
-  virtual void put_line(std::string_view line_with_crlf) = 0;
+  // At least `size` writable bytes for the next line, of unspecified content,
+  // valid until the next call on the sink.
+  virtual char* line_room(std::size_t size) = 0;
+  // The first `size` bytes of the last room hold the next line, with its CR LF.
+  virtual void commit_line(std::size_t size) = 0;
   // Called once at the end of a statement that printed a finite number as asterisks.
   virtual void field_overflow() = 0;
+};
+
+// A sink that takes each line only when it is finished: lines are built in
+// room of its own and passed to put_line.
+template <class Sink = LineSink>
+class WholeLineSink : public Sink {
+ public:
+  char* line_room(std::size_t size) final {
+    if (room_.size() < size) room_.resize(size);
+    return room_.data();
+  }
+  void commit_line(std::size_t size) final { put_line({room_.data(), size}); }
+  virtual void put_line(std::string_view line_with_crlf) = 0;
+
+ private:
+  std::vector<char> room_;
 };
 
 class ReportWriter {
@@ -79,19 +101,16 @@ class ReportWriter {
   // Applies `layout` to `values`: walks the items left to right, ends a line at
   // each slash, stops at the end of the layout or at a data item with no value
   // left, and writes out the last line.
-  void write(const Layout& layout, std::span<const ReportValue> values);
-  void write(const Layout& layout, std::initializer_list<ReportValue> values = {}) {
-    write(layout, std::span<const ReportValue>(values.begin(), values.size()));
+  // `overflow_before` is true for a statement whose start, rendered earlier
+  // and passed as a character value, printed a finite number as asterisks.
+  void write(const Layout& layout, std::span<const ReportValue> values, bool overflow_before = false);
+  void write(const Layout& layout, std::initializer_list<ReportValue> values = {},
+             bool overflow_before = false) {
+    write(layout, std::span<const ReportValue>(values.begin(), values.size()), overflow_before);
   }
 
  private:
-  // Hands the line up to `end_mark`, with CR LF, to the sink and blanks it again.
-  void end_line(std::size_t end_mark);
-
   LineSink& sink_;
-  // Reused line buffer, never shrunk, all blanks between statements: fields
-  // and literals are written into it at their columns.
-  std::vector<char> line_;
 };
 
 // Field renderers: each fills the `width` characters at `out`, which hold

@@ -38,7 +38,7 @@ struct BudgetSpent {};
   std::abort();
 }
 
-class CheckingOutput : public OutputUnit {
+class CheckingOutput : public textio::WholeLineSink<OutputUnit> {
  public:
   explicit CheckingOutput(Console& console) : console_(console) {}
   void open() override {}

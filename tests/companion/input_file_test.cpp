@@ -57,10 +57,11 @@ std::string symbol_of(const KindSymbol& symbol) { return std::string(symbol.data
 TEST(InputFile, ReadBackByWsphereWithoutAMessage) {
   const InputPlan plan = sample_plan();
   wsphere::MemoryConsole console;
-  wsphere::Run run(std::make_unique<wsphere::MemoryInput>(input_text(plan), "/run/input.txt"),
-                   std::make_unique<wsphere::MemoryOutput>("/run/output.txt", console));
-  ASSERT_NO_THROW(run.OPEN_READ());
-  const StructureState& state = run.state();
+  const auto run = std::make_unique<wsphere::Run>(
+      std::make_unique<wsphere::MemoryInput>(input_text(plan), "/run/input.txt"),
+      std::make_unique<wsphere::MemoryOutput>("/run/output.txt", console));
+  ASSERT_NO_THROW(run->OPEN_READ());
+  const StructureState& state = run->state();
   EXPECT_FLOAT_EQ(state.initial_cell.b, 7.8479f);
   EXPECT_FLOAT_EQ(state.minimised_cell.gamma, 105.987f);
   EXPECT_FLOAT_EQ(state.sphere_radius, 4.5f);

@@ -130,13 +130,15 @@ void check_filter(const Run& run) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   MemoryConsole console;
-  Run run(std::make_unique<MemoryInput>(std::string(reinterpret_cast<const char*>(data), size),
-                                        "/fuzz/input.txt"),
-          std::make_unique<CheckingOutput>(console));
+  // A run holds the whole block, megabytes: it lives on the heap.
+  const auto run = std::make_unique<Run>(
+      std::make_unique<MemoryInput>(std::string(reinterpret_cast<const char*>(data), size),
+                                    "/fuzz/input.txt"),
+      std::make_unique<CheckingOutput>(console));
   try {
-    const int status = execute(run, console);
+    const int status = execute(*run, console);
     check_messages(console.text(), status);
-    if (status == 0) check_filter(run);
+    if (status == 0) check_filter(*run);
   } catch (const BudgetSpent&) {
     // Long enough: the rest of such a report repeats the kinds of lines seen.
   }

@@ -44,6 +44,44 @@ TEST(ReportOutputE2E, LargeReportMatchesTheRunInMemory) {
   }
 }
 
+// Whatever output.txt held before, a run that writes lines leaves exactly those
+// lines in it, whether it ends normally or on the math error of an impossible
+// minimised cell after its coordinate tables. The old file is rewritten in
+// place, so a second name linked to it sees the new report.
+TEST(ReportOutputE2E, FirstLineReplacesAnyEarlierReportInPlace) {
+  const std::string good = read_file(kExamples / "quartz/input.txt");
+  std::string impossible = good;
+  impossible.replace(impossible.find("90.000000 90.000000 120.000000   cell-minimised"), 30,
+                     "10.000000 170.00000 10.0000000");
+  const struct {
+    const char* name;
+    std::string old_report;
+  } olds[] = {{"no file", ""},
+              {"shorter", "earlier\r\n"},
+              {"longer", std::string(5'000'000, 'x')}};
+  const std::string* const inputs[] = {&good, &impossible};
+  for (const std::string* input : inputs) {
+    for (const auto& old : olds) {
+      SCOPED_TRACE(std::string(old.name) + (input == &good ? ", good run" : ", failing run"));
+      TempDir dir;
+      const MemoryRunResult expected = run_in_memory(*input, dir.path().string());
+      ASSERT_EQ(expected.status, input == &good ? 0 : 3);
+      ASSERT_FALSE(expected.report.empty());
+      write_file(dir / "input.txt", *input);
+      if (!old.old_report.empty()) {
+        write_file(dir / "output.txt", old.old_report);
+        fs::create_hard_link(dir / "output.txt", dir / "link.txt");
+      }
+      const Outcome outcome = run_wsphere(dir.path());
+      EXPECT_EQ(outcome.status, expected.status);
+      EXPECT_EQ(read_file(dir / "output.txt"), expected.report);
+      if (!old.old_report.empty()) {
+        EXPECT_EQ(read_file(dir / "link.txt"), expected.report);
+      }
+    }
+  }
+}
+
 // The quartz example moved 100 cells along a: every x column of the report
 // holds asterisks, in member rows too, whose start is rendered once per block
 // atom and then reused. Each statement with asterisks gives one message, each

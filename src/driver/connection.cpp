@@ -76,23 +76,37 @@ void OutputConnection::commit_line(std::size_t size) {
   check_interrupt();
   if (file_.read_only()) throw Fatal(Msg::write_read_only, 2);
   if (cut_pending_) {
-    cut_at_start();
     cut_pending_ = false;
+    if (replace_with_first_line(size)) return;
   }
   used_ += size;
   if (used_ >= kFlushThreshold) flush();
 }
 
-// The first line replaces the old report: the file is emptied before it is
-// written. A device or pipe (output.txt linked to /dev/null, say) has nothing
-// to cut and is written as it is.
-void OutputConnection::cut_at_start() {
+// The first line replaces the old report: it is written at the start of the
+// file and the file is cut right after it, so the file never holds a mixture of
+// the two reports. Cutting to the line rather than to nothing also spares the
+// file system's flush-on-close of a file emptied and rewritten, which would
+// otherwise send every report to the disk at once and make the next run wait
+// for it. A device or pipe (output.txt linked to /dev/null, say) has nothing
+// to cut: the line then stays in the buffer like any other.
+bool OutputConnection::replace_with_first_line(std::size_t size) {
   struct stat status {};
   if (::fstat(file_.fd(), &status) != 0) throw Fatal(Msg::write_failure, 2);
-  if (!S_ISREG(status.st_mode)) return;
-  if (::ftruncate(file_.fd(), 0) != 0 || ::lseek(file_.fd(), 0, SEEK_SET) != 0) {
+  if (!S_ISREG(status.st_mode)) return false;
+  std::string_view line(buffer_.data(), size);
+  off_t offset = 0;
+  while (!line.empty()) {
+    const ssize_t written = ::pwrite(file_.fd(), line.data(), line.size(), offset);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) throw Fatal(Msg::write_failure, 2);
+    line.remove_prefix(static_cast<std::size_t>(written));
+    offset += written;
+  }
+  if (::ftruncate(file_.fd(), offset) != 0 || ::lseek(file_.fd(), offset, SEEK_SET) != offset) {
     throw Fatal(Msg::write_failure, 2);
   }
+  return true;
 }
 
 void OutputConnection::field_overflow() {

@@ -75,7 +75,8 @@ class OutputConnection : public OutputUnit {
   const std::string& path() const override { return file_.path(); }
 
  private:
-  void cut_at_start();
+  // Returns false where the file cannot be cut (not a regular file).
+  bool replace_with_first_line(std::size_t size);
   void flush();
 
   FileHandle file_;

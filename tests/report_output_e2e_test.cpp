@@ -82,11 +82,13 @@ TEST(ReportOutputE2E, FirstLineReplacesAnyEarlierReportInPlace) {
   }
 }
 
-// The quartz example moved 100 cells along a: every x column of the report
-// holds asterisks, in member rows too, whose start is rendered once per block
-// atom and then reused. Each statement with asterisks gives one message, each
-// such statement here being one line.
-TEST(ReportOutputE2E, AsterisksInReusedMemberRowStartsGiveOneMessageEach) {
+// The quartz example moved 100 cells along a, with the block tables on: every
+// x column of the report holds asterisks (in the block tables those of two
+// images in three), in member rows too. Member row starts are rendered once
+// per block atom and block coordinates once per value, then reused. Each
+// statement with asterisks gives one message, each such statement here being
+// one line.
+TEST(ReportOutputE2E, AsterisksInReusedRowPartsGiveOneMessageEach) {
   std::istringstream lines(read_file(kExamples / "quartz/input.txt"));
   std::string input;
   std::smatch atom;
@@ -97,6 +99,9 @@ TEST(ReportOutputE2E, AsterisksInReusedMemberRowStartsGiveOneMessageEach) {
     }
     input += line + "\n";
   }
+  for (const char* table : {"block-initial", "block-minimised"}) {
+    input.replace(input.find(std::string("0   ") + table), 1, "1");
+  }
   TempDir dir;
   write_file(dir / "input.txt", input);
   const Outcome outcome = run_wsphere(dir.path());
@@ -105,12 +110,19 @@ TEST(ReportOutputE2E, AsterisksInReusedMemberRowStartsGiveOneMessageEach) {
   std::istringstream report_lines(report);
   int lines_with_asterisks = 0;
   int member_rows_with_asterisks = 0;
+  int block_rows = 0;
+  int block_rows_with_asterisks = 0;
   for (std::string line; std::getline(report_lines, line);) {
+    const bool block_row = line.size() == 54 && line[37] == '.' && line[47] == '.';  // with its CR
+    block_rows += block_row ? 1 : 0;
     if (line.find('*') == std::string::npos) continue;
     ++lines_with_asterisks;
-    if (line.size() == 88 && line[line.size() - 5] == 'E') ++member_rows_with_asterisks;  // with its CR
+    block_rows_with_asterisks += block_row ? 1 : 0;
+    if (line.size() == 88 && line[line.size() - 5] == 'E') ++member_rows_with_asterisks;
   }
   EXPECT_GT(member_rows_with_asterisks, 100);
+  EXPECT_EQ(block_rows, 2 * 27 * 9);
+  EXPECT_EQ(block_rows_with_asterisks, 2 * 18 * 9);
   const std::string message =
       "runerr: error (63): output conversion error, unit 2, file " + (dir / "output.txt").string() + "\n";
   std::string expected_err;

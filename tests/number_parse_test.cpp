@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,43 @@ TEST(NumberParseReal, FormsRoundingAndRange) {
     if (c.fault == Fault::none) {
       EXPECT_EQ(std::bit_cast<std::uint32_t>(parsed.value), std::bit_cast<std::uint32_t>(c.value));
     }
+  }
+}
+
+// Plain decimals of every length around the short cut for small ones (nine
+// digits, 2^24): the same float as the library's correctly rounded reading.
+TEST(NumberParseReal, PlainDecimalsMatchTheLibrary) {
+  std::mt19937_64 random(20261209);
+  for (int k = 0; k < 200000; ++k) {
+    const int length = 1 + static_cast<int>(random() % 11);
+    std::string text = random() % 2 == 0 ? "-" : "";
+    const int point = static_cast<int>(random() % static_cast<unsigned>(length + 2)) - 1;
+    for (int d = 0; d < length; ++d) {
+      if (d == point) text += '.';
+      // Mostly small leading digits, so that values near 2^24 = 16777216 come up.
+      text += static_cast<char>('0' + random() % (d == 0 && random() % 2 == 0 ? 2 : 10));
+    }
+    if (point == length) text += '.';
+    SCOPED_TRACE(text);
+    float expected = 0.0F;
+    const char* begin = text.data() + (text[0] == '-' ? 1 : 0);
+    std::from_chars(begin, text.data() + text.size(), expected);
+    if (text[0] == '-') expected = -expected;
+    const ParsedNumber<float> parsed = parse_real(text);
+    ASSERT_EQ(parsed.fault, Fault::none);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(parsed.value), std::bit_cast<std::uint32_t>(expected));
+  }
+  for (const char* text : {"16777216", "16777217", "1677721.7", "-.16777217", "0.000000001",
+                           "999999999", "9.99999999", "-0.", "-0000", "1.6777215"}) {
+    SCOPED_TRACE(text);
+    float expected = 0.0F;
+    const std::string_view view(text);
+    const std::size_t sign = view[0] == '-' ? 1 : 0;
+    std::string plain = "0";  // a leading zero also gives ".5" its whole part
+    plain += view.substr(sign);
+    std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+    if (sign != 0) expected = -expected;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(parse_real(text).value), std::bit_cast<std::uint32_t>(expected));
   }
 }
 

@@ -165,9 +165,42 @@ std::optional<NumberForm> checked_form(std::string_view text, NumberFault& fault
   return form;
 }
 
+// The usual input value, such as 0.4130000 or -12.5: an optional minus,
+// digits with at most one point, no exponent, at most nine digits of which
+// the whole makes a number up to 2^24. Such a number m / 10^f, f up to 9, is
+// the quotient of two floats that hold m and 10^f exactly, and the division
+// rounds it once to the nearest float, ties to even, as the general path
+// does. False for anything else.
+bool plain_decimal(std::string_view text, float& value) {
+  constexpr float kPowers[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F};
+  constexpr std::uint32_t kExactLimit = 1U << 24;
+  const bool negative = !text.empty() && text[0] == '-';
+  std::size_t pos = negative ? 1 : 0;
+  std::uint32_t digits = 0;
+  int count = 0;
+  int fraction = -1;  // digits after the point, once a point is seen
+  for (; pos < text.size(); ++pos) {
+    const char c = text[pos];
+    if (is_digit(c)) {
+      if (++count > 9) return false;
+      digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (count == 0 || digits > kExactLimit) return false;
+  const float magnitude = static_cast<float>(digits) / kPowers[fraction < 0 ? 0 : fraction];
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 }  // namespace
 
 ParsedNumber<float> parse_real(std::string_view text) {
+  if (float value = 0.0F; plain_decimal(text, value)) return {value};
   NumberFault fault{};
   const std::optional<NumberForm> form = checked_form(text, fault);
   if (!form) return failure<float>(fault);

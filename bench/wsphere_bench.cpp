@@ -171,6 +171,31 @@ void MemberRow(benchmark::State& bench) {
 }
 BENCHMARK(MemberRow);
 
+// The member row as the analysis writes it: its start rendered before and
+// passed as characters, then the two distances.
+void MemberRowFromStart(benchmark::State& bench) {
+  NullSink sink;
+  textio::ReportWriter writer(sink);
+  const textio::Layout layout("A55,5X,F8.3,5X,E14.4");
+  const std::string start = "          13   Si1       0.12345   0.23456  -0.34567  ";
+  constexpr int kRows = 4096;
+  std::vector<std::array<float, 2>> rows(kRows);
+  std::uint32_t seed = 12345;
+  const auto next = [&](float low, float high) {
+    seed = seed * 1664525U + 1013904223U;
+    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  for (auto& row : rows) row = {next(1.5f, 6), next(0, 0.05f)};
+  int k = 0;
+  for (auto _ : bench) {
+    const auto& r = rows[static_cast<std::size_t>(k)];
+    writer.write(layout, {std::string_view(start), r[0], r[1]});
+    k = (k + 1) % kRows;
+  }
+  bench.SetItemsProcessed(bench.iterations());
+}
+BENCHMARK(MemberRowFromStart);
+
 // Opening the files and reading the 1000-atom input (no table is written).
 void ReadInput(benchmark::State& bench) {
   for (auto _ : bench) {

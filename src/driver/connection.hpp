@@ -77,13 +77,16 @@ class OutputConnection : public OutputUnit {
  private:
   // Returns false where the file cannot be cut (not a regular file).
   bool replace_with_first_line(std::size_t size);
+  void write_whole_blocks();
   void flush();
+  void write_out(const char* bytes, std::size_t size);
 
   FileHandle file_;
   Console& console_;
   // Lines committed but not yet written fill the first `used_` bytes.
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  std::size_t file_offset_ = 0;  // where the next write lands
   bool cut_pending_ = true;
 };
 

@@ -147,27 +147,44 @@ void TextField(benchmark::State& bench) {
 }
 BENCHMARK(TextField);
 
+// Member rows cycle through this many rows of varied values.
+constexpr int kRows = 4096;
+
+// Deterministic values spread evenly between two bounds.
+class Uniform {
+ public:
+  float operator()(float low, float high) {
+    seed_ = seed_ * 1664525U + 1013904223U;
+    return low + (high - low) * static_cast<float>(seed_ >> 8) / 16777216.0f;
+  }
+
+ private:
+  std::uint32_t seed_ = 12345;
+};
+
+// Writes rows[k] with `write` for each iteration, cycling through the rows.
+template <class Row, class Write>
+void write_rows(benchmark::State& bench, const std::vector<Row>& rows, Write&& write) {
+  int k = 0;
+  for (auto _ : bench) {
+    write(k, rows[static_cast<std::size_t>(k)]);
+    k = (k + 1) % kRows;
+  }
+  bench.SetItemsProcessed(bench.iterations());
+}
+
 // The member row of the sphere section, the report's most frequent line, with
 // coordinates, distances and changes that vary as in a real report.
 void MemberRow(benchmark::State& bench) {
   NullSink sink;
   textio::ReportWriter writer(sink);
   const textio::Layout layout("5X,I8,3X,A6,3X,3(F8.5,2X),5X,F8.3,5X,E14.4");
-  constexpr int kRows = 4096;
   std::vector<std::array<float, 5>> rows(kRows);
-  std::uint32_t seed = 12345;
-  const auto next = [&](float low, float high) {
-    seed = seed * 1664525U + 1013904223U;
-    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
-  };
+  Uniform next;
   for (auto& row : rows) row = {next(-1, 2), next(-1, 2), next(-1, 2), next(1.5f, 6), next(0, 0.05f)};
-  int k = 0;
-  for (auto _ : bench) {
-    const auto& r = rows[static_cast<std::size_t>(k)];
+  write_rows(bench, rows, [&](int k, const std::array<float, 5>& r) {
     writer.write(layout, {k * 27 + 13, std::string_view("Si1   "), r[0], r[1], r[2], r[3], r[4]});
-    k = (k + 1) % kRows;
-  }
-  bench.SetItemsProcessed(bench.iterations());
+  });
 }
 BENCHMARK(MemberRow);
 
@@ -178,21 +195,12 @@ void MemberRowFromStart(benchmark::State& bench) {
   textio::ReportWriter writer(sink);
   const textio::Layout layout("A55,5X,F8.3,5X,E14.4");
   const std::string start = "          13   Si1       0.12345   0.23456  -0.34567  ";
-  constexpr int kRows = 4096;
   std::vector<std::array<float, 2>> rows(kRows);
-  std::uint32_t seed = 12345;
-  const auto next = [&](float low, float high) {
-    seed = seed * 1664525U + 1013904223U;
-    return low + (high - low) * static_cast<float>(seed >> 8) / 16777216.0f;
-  };
+  Uniform next;
   for (auto& row : rows) row = {next(1.5f, 6), next(0, 0.05f)};
-  int k = 0;
-  for (auto _ : bench) {
-    const auto& r = rows[static_cast<std::size_t>(k)];
+  write_rows(bench, rows, [&](int, const std::array<float, 2>& r) {
     writer.write(layout, {std::string_view(start), r[0], r[1]});
-    k = (k + 1) % kRows;
-  }
-  bench.SetItemsProcessed(bench.iterations());
+  });
 }
 BENCHMARK(MemberRowFromStart);
 

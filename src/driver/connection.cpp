@@ -87,17 +87,23 @@ void OutputConnection::commit_line(std::size_t size) {
   if (used_ >= kBlockSize) write_whole_blocks();
 }
 
-// The first line replaces the old report: it is written at the start of the
-// file and the file is cut right after it, so the file never holds a mixture of
-// the two reports. Cutting to the line rather than to nothing also spares the
-// file system's flush-on-close of a file emptied and rewritten, which would
-// otherwise send every report to the disk at once and make the next run wait
-// for it. A device or pipe (output.txt linked to /dev/null, say) has nothing
-// to cut: the line then stays in the buffer like any other.
+// The first line replaces the old report: the file is cut to the length of
+// the line and the line is written at its start, so the file never holds a
+// mixture of the two reports (if the cut fails, the old report stays whole).
+// Cutting to the line rather than to nothing also spares the file system's
+// flush-on-close of a file emptied and rewritten, which would otherwise send
+// every report to the disk at once and make the next run wait for it. A device
+// or pipe (output.txt linked to /dev/null, say) has nothing to cut: the line
+// then stays in the buffer like any other.
 bool OutputConnection::replace_with_first_line(std::size_t size) {
   struct stat status {};
   if (::fstat(file_.fd(), &status) != 0) throw Fatal(Msg::write_failure, 2);
   if (!S_ISREG(status.st_mode)) return false;
+  const auto length = static_cast<off_t>(size);
+  int cut = 0;
+  while ((cut = ::ftruncate(file_.fd(), length)) != 0 && errno == EINTR) {
+  }
+  if (cut != 0) throw Fatal(Msg::write_failure, 2);
   std::string_view line(buffer_.data(), size);
   off_t offset = 0;
   while (!line.empty()) {
@@ -107,10 +113,8 @@ bool OutputConnection::replace_with_first_line(std::size_t size) {
     line.remove_prefix(static_cast<std::size_t>(written));
     offset += written;
   }
-  file_offset_ = static_cast<std::size_t>(offset);
-  if (::ftruncate(file_.fd(), offset) != 0 || ::lseek(file_.fd(), offset, SEEK_SET) != offset) {
-    throw Fatal(Msg::write_failure, 2);
-  }
+  if (::lseek(file_.fd(), length, SEEK_SET) != length) throw Fatal(Msg::write_failure, 2);
+  file_offset_ = size;
   return true;
 }
 

@@ -326,5 +326,38 @@ TEST(SphereFilter, ThousandAtomsLeaveFewCandidatesPerCentre) {
   EXPECT_LT(candidates, 27000 / 20);
 }
 
+// A visit that throws (the math error of an impossible minimised cell, say)
+// must leave no marks behind: the next centre gets its own candidates only.
+// The atoms lie on a line through the cell, 1 to 1000 in order: the first
+// atom's candidates are the atoms up to about 135, atom 200's those from about
+// 67 to 333, so that their marks share words but not all bits.
+TEST(SphereFilter, VisitThatThrowsLeavesNoMarks) {
+  const auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
+  SphereFilter filter(sphere_setup(s->state), s->state);
+  ASSERT_TRUE(filter.usable());
+  const Positions<kCellCapacity>& p = s->state.initial_positions;
+  const auto candidates_of = [&](int atom) {
+    std::vector<int> found;
+    filter.for_each_candidate(p.x(atom), p.y(atom), p.z(atom), [&](int j) { found.push_back(j); });
+    return found;
+  };
+  const std::vector<int> corner = candidates_of(1);
+  ASSERT_GT(corner.size(), 2u);
+  const int others[] = {200, 500};
+  std::vector<std::vector<int>> clean;
+  for (const int atom : others) clean.push_back(candidates_of(atom));
+  for (const std::size_t visits : {std::size_t{1}, corner.size() / 2, corner.size()}) {
+    std::size_t seen = 0;
+    EXPECT_THROW(filter.for_each_candidate(p.x(1), p.y(1), p.z(1),
+                                           [&](int) {
+                                             if (++seen == visits) throw MathDomainError();
+                                           }),
+                 MathDomainError);
+    for (std::size_t k = 0; k < clean.size(); ++k) {
+      EXPECT_EQ(candidates_of(others[k]), clean[k]) << "atom " << others[k] << " after " << visits;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace wsphere

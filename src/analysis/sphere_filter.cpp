@@ -180,6 +180,7 @@ void SphereFilter::build_grid(const StructureState& state) {
     for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
   }
   marks_.assign(static_cast<std::size_t>((kImagesPerAtom * count + 63) / 64), 0);
+  marked_words_.assign((marks_.size() + 63) / 64, 0);
 }
 
 // Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
@@ -191,6 +192,7 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
   const float* z = binned_position_[2].data();
   const Metric m = metric_;
   std::uint64_t* marks = marks_.data();
+  std::uint64_t* marked_words = marked_words_.data();
   for (int k = first; k < end; ++k) {
     const double dx = x[k] + offset[0];
     const double dy = y[k] + offset[1];
@@ -198,7 +200,9 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
     const double q = m.aa * dx * dx + m.bb * dy * dy + m.cc * dz * dz + m.ab * dx * dy +
                      m.ac * dx * dz + m.bc * dy * dz;
     const int j = kImagesPerAtom * binned_atom_[k] + image;
-    marks[j >> 6] |= static_cast<std::uint64_t>(q <= keep_limit_) << (j & 63);
+    const auto kept = static_cast<std::uint64_t>(q <= keep_limit_);
+    marks[j >> 6] |= kept << (j & 63);
+    marked_words[j >> 12] |= kept << ((j >> 6) & 63);
   }
 }
 

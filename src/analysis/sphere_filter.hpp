@@ -12,6 +12,7 @@
 // order.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -78,6 +79,8 @@ class SphereFilter {
   std::vector<float> binned_position_[3];
   // One bit per block atom: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;
+  // One bit per word of marks_: the words that hold a mark.
+  std::vector<std::uint64_t> marked_words_;
 };
 
 template <class Visit>
@@ -106,27 +109,37 @@ void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visi
   visit_marked(visit);
 }
 
-// Visits the marked block atoms in ascending order and clears the marks. Each
-// word is cleared before its atoms are visited; the guard clears the rest if a
-// visit throws, so that the next centre starts with no marks.
+// Visits the marked block atoms in ascending order and clears the marks: only
+// the words that the summary shows marked are read. Each word is cleared
+// before its atoms are visited; if a visit throws, the guard clears every mark
+// so that the next centre starts with none.
 template <class Visit>
 void SphereFilter::visit_marked(Visit& visit) {
   struct Clear {
-    std::vector<std::uint64_t>& marks;
-    std::size_t next = 0;
+    SphereFilter& filter;
+    bool done = false;
     ~Clear() {
-      for (; next < marks.size(); ++next) marks[next] = 0;
+      if (done) return;
+      std::fill(filter.marks_.begin(), filter.marks_.end(), 0);
+      std::fill(filter.marked_words_.begin(), filter.marked_words_.end(), 0);
     }
-  } clear{marks_};
-  for (; clear.next < marks_.size(); ++clear.next) {
-    std::uint64_t word = marks_[clear.next];
-    marks_[clear.next] = 0;
-    const int base = static_cast<int>(clear.next) * 64;
-    while (word != 0) {
-      visit(base + __builtin_ctzll(word));
-      word &= word - 1;
+  } clear{*this};
+  for (std::size_t group = 0; group < marked_words_.size(); ++group) {
+    std::uint64_t words = marked_words_[group];
+    marked_words_[group] = 0;
+    while (words != 0) {
+      const std::size_t index = group * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+      words &= words - 1;
+      std::uint64_t word = marks_[index];
+      marks_[index] = 0;
+      const int base = static_cast<int>(index) * 64;
+      while (word != 0) {
+        visit(base + __builtin_ctzll(word));
+        word &= word - 1;
+      }
     }
   }
+  clear.done = true;
 }
 
 // The pass of cell atom `centre` over the candidates that `filter` lets

@@ -4,14 +4,17 @@
 // the messages must agree with the exit status. A finished run's neighbour
 // pass is also checked against the full scan of every candidate.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <vector>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "analysis/sphere_filter.hpp"
 #include "analysis/sphere_pass.hpp"
@@ -128,10 +131,28 @@ void check_filter(const Run& run) {
 
 }  // namespace
 
+// A run holds the whole block, megabytes, too much for the stack: each input's
+// run is made in the same storage, whose pages stay mapped between inputs
+// (fresh heap pages for every input cost more than the run itself).
+class RunInPlace {
+ public:
+  template <class... Units>
+  explicit RunInPlace(Units&&... units)
+      : run_(::new (static_cast<void*>(storage_)) Run(std::forward<Units>(units)...)) {}
+  RunInPlace(const RunInPlace&) = delete;
+  RunInPlace& operator=(const RunInPlace&) = delete;
+  ~RunInPlace() { run_->~Run(); }
+  Run& operator*() const { return *run_; }
+  Run* operator->() const { return run_; }
+
+ private:
+  alignas(Run) static inline std::byte storage_[sizeof(Run)];
+  Run* run_;
+};
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   MemoryConsole console;
-  // A run holds the whole block, megabytes: it lives on the heap.
-  const auto run = std::make_unique<Run>(
+  const RunInPlace run(
       std::make_unique<MemoryInput>(std::string(reinterpret_cast<const char*>(data), size),
                                     "/fuzz/input.txt"),
       std::make_unique<CheckingOutput>(console));

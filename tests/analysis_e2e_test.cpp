@@ -207,5 +207,26 @@ TEST(AnalysisE2E, ThousandAtomsWithEverySwitchOnRunToTheEnd) {
   EXPECT_GT(fs::file_size(dir / "output.txt"), 4000000u);
 }
 
+// A negative atom count reads no atom lines and every loop over the atoms and
+// their 27 images runs zero times, also where 27 times the count does not fit
+// a 32-bit integer: the report is the one of a count of 0, headings only.
+TEST(AnalysisE2E, NegativeAtomCountsGiveTheReportOfNoAtoms) {
+  std::string text = with_switches(read_file(kData / "example_input.txt"), '1');
+  text = text.substr(0, text.find("3        count"));
+  const auto report_for = [&](const std::string& count) {
+    TempDir dir;
+    write_file(dir / "input.txt", text + count + " count\n");
+    const Outcome outcome = run_wsphere(dir.path());
+    EXPECT_EQ(outcome.status, 0) << count;
+    EXPECT_EQ(outcome.err, "") << count;
+    return read_file(dir / "output.txt");
+  };
+  const std::string none = report_for("0");
+  ASSERT_FALSE(none.empty());
+  for (const char* count : {"-1", "-79536431", "-79536432", "-301402060", "-2147483648"}) {
+    EXPECT_EQ(report_for(count), none) << count;
+  }
+}
+
 }  // namespace
 }  // namespace wsphere::testing

@@ -1,6 +1,10 @@
 // The block: the cell repeated 3 x 3 x 3 times, both position sets.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 #include "driver/checked_array.hpp"
 #include "structure/structure_state.hpp"
 
@@ -13,6 +17,15 @@ inline constexpr int kBlockCapacity = kImagesPerAtom * kCellCapacity;
 // each shift -1, 0 or +1: the x shift varies slowest, the z shift fastest.
 constexpr int block_number(int atom, int a, int b, int c) {
   return kImagesPerAtom * (atom - 1) + 9 * (a + 1) + 3 * (b + 1) + (c + 1) + 1;
+}
+
+// The number of block atoms, 27 x cell_atom_count, or none for a count below
+// one: the input may give any negative count, whose loops all run zero times,
+// and 27 times a large one does not fit an int.
+inline int block_atom_count(const StructureState& state) {
+  if (state.cell_atom_count < 1) return 0;
+  constexpr std::int64_t kLargest = std::numeric_limits<int>::max();
+  return static_cast<int>(std::min(kLargest, std::int64_t{kImagesPerAtom} * state.cell_atom_count));
 }
 
 struct Block {

@@ -110,7 +110,7 @@ void Run::RAZMNOJENIE() {
 
 void Run::write_block_table(const Layout& title, const Positions<kBlockCapacity>& positions) {
   report_.write(title);
-  const int count = kImagesPerAtom * state_.cell_atom_count;
+  const int count = block_atom_count(state_);
   CoordinateTexts x_texts;
   CoordinateTexts y_texts;
   CoordinateTexts z_texts;

@@ -179,7 +179,7 @@ void SphereFilter::build_grid(const StructureState& state) {
     binned_atom_[k] = i;
     for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
   }
-  marks_.assign(static_cast<std::size_t>((kImagesPerAtom * count + 63) / 64), 0);
+  marks_.assign(static_cast<std::size_t>((block_atom_count(state) + 63) / 64), 0);
   marked_words_.assign((marks_.size() + 63) / 64, 0);
 }
 

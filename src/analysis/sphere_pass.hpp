@@ -109,7 +109,7 @@ class CentreView {
 // Number of block atoms of the structure, with the bounds of a loop over all of
 // them checked once.
 inline int checked_block_count(const StructureState& state) {
-  const int count = kImagesPerAtom * state.cell_atom_count;
+  const int count = block_atom_count(state);
   if (count > 0) CheckedArray<float, kBlockCapacity>::check(count);
   return count;
 }

@@ -85,22 +85,23 @@ class Values {
   std::mt19937 engine_{1251};
 };
 
-void expect_library_fixed(float v, const Shape& s) {
+using Renderer = std::string (*)(float value, int width, int decimals, bool& overflow);
+
+// The field of `v` as `render` gives it and as the C library's `reference` does.
+void expect_library(Renderer render, Renderer reference, char letter, float v, const Shape& s) {
   bool overflow = false;
   bool expected_overflow = false;
-  EXPECT_EQ(render_fixed(v, s.width, s.decimals, overflow),
-            reference_fixed(v, s.width, s.decimals, expected_overflow))
-      << std::hexfloat << v << " F" << s.width << '.' << s.decimals;
+  EXPECT_EQ(render(v, s.width, s.decimals, overflow), reference(v, s.width, s.decimals, expected_overflow))
+      << std::hexfloat << v << ' ' << letter << s.width << '.' << s.decimals;
   EXPECT_EQ(overflow, expected_overflow);
 }
 
+void expect_library_fixed(float v, const Shape& s) {
+  expect_library(render_fixed, reference_fixed, 'F', v, s);
+}
+
 void expect_library_exponent(float v, const Shape& s) {
-  bool overflow = false;
-  bool expected_overflow = false;
-  EXPECT_EQ(render_exponent(v, s.width, s.decimals, overflow),
-            reference_exponent(v, s.width, s.decimals, expected_overflow))
-      << std::hexfloat << v << " E" << s.width << '.' << s.decimals;
-  EXPECT_EQ(overflow, expected_overflow);
+  expect_library(render_exponent, reference_exponent, 'E', v, s);
 }
 
 TEST(ExactFields, FixedFieldsMatchTheLibraryConversion) {

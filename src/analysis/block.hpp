@@ -1,10 +1,6 @@
 // The block: the cell repeated 3 x 3 x 3 times, both position sets.
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
-#include <limits>
-
 #include "driver/checked_array.hpp"
 #include "structure/structure_state.hpp"
 
@@ -21,11 +17,10 @@ constexpr int block_number(int atom, int a, int b, int c) {
 
 // The number of block atoms, 27 x cell_atom_count, or none for a count below
 // one: the input may give any negative count, whose loops all run zero times,
-// and 27 times a large one does not fit an int.
+// and 27 times a large negative one does not fit an int. (Reading admits at
+// most 1000 atoms.)
 inline int block_atom_count(const StructureState& state) {
-  if (state.cell_atom_count < 1) return 0;
-  constexpr std::int64_t kLargest = std::numeric_limits<int>::max();
-  return static_cast<int>(std::min(kLargest, std::int64_t{kImagesPerAtom} * state.cell_atom_count));
+  return state.cell_atom_count < 1 ? 0 : kImagesPerAtom * state.cell_atom_count;
 }
 
 struct Block {

@@ -103,18 +103,8 @@ bool OutputConnection::replace_with_first_line(std::size_t size) {
   int cut = 0;
   while ((cut = ::ftruncate(file_.fd(), length)) != 0 && errno == EINTR) {
   }
-  if (cut != 0) throw Fatal(Msg::write_failure, 2);
-  std::string_view line(buffer_.data(), size);
-  off_t offset = 0;
-  while (!line.empty()) {
-    const ssize_t written = ::pwrite(file_.fd(), line.data(), line.size(), offset);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw Fatal(Msg::write_failure, 2);
-    line.remove_prefix(static_cast<std::size_t>(written));
-    offset += written;
-  }
-  if (::lseek(file_.fd(), length, SEEK_SET) != length) throw Fatal(Msg::write_failure, 2);
-  file_offset_ = size;
+  if (cut != 0 || ::lseek(file_.fd(), 0, SEEK_SET) != 0) throw Fatal(Msg::write_failure, 2);
+  write_out(buffer_.data(), size);
   return true;
 }
 

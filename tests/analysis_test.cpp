@@ -86,6 +86,86 @@ TEST(CellMetric, HexagonalCellGivesTheObliqueDistance) {
   EXPECT_NEAR(squared_distance(metric, 1.0f, -1.0f, 0.0f), 12.0, 1e-5);
 }
 
+// Oblique cells: each coefficient is the single-precision value of its rule,
+// with the doubled edge product rounded to single before the cosine. An
+// optimiser that keeps that product in double changes the last bit of ac or bc
+// in every cell below but the first row's ab.
+TEST(CellMetric, ObliqueCellsGiveTheSingleOfEveryRoundedStep) {
+  const struct {
+    CellParameters cell;
+    CellMetric expected;
+  } cases[] = {
+      {{9.3749f, 7.1f, 10.97f, 91.3f, 86.319f, 103.2f},
+       {0x1.5f8e14p+6f, 0x1.9347aep+5f, 0x1.e15d16p+6f, -0x1.e661ccp+4f, 0x1.a691acp+3f, -0x1.c45d7ep+1f}},
+      {{3.696f, 9.0892f, 3.4499f, 86.019f, 64.191f, 65.443f},
+       {0x1.b52222p+3f, 0x1.4a7448p+6f, 0x1.7cdbap+3f, 0x1.bec46ep+4f, 0x1.63498p+3f, 0x1.16a6fap+2f}},
+      {{8.0942f, 12.9222f, 4.4856f, 73.394f, 97.646f, 116.863f},
+       {0x1.061076p+6f, 0x1.4df76ep+7f, 0x1.41ee02p+4f, -0x1.7a18c8p+6f, -0x1.352b5ep+3f, 0x1.090becp+5f}},
+      {{11.1648f, 8.1311f, 6.7698f, 95.134f, 87.191f, 77.986f},
+       {0x1.f29c6cp+6f, 0x1.08758ap+6f, 0x1.6ea43ep+5f, 0x1.2e577ap+5f, 0x1.da1faep+2f, -0x1.3b4064p+3f}},
+      {{13.0796f, 14.3362f, 8.6892f, 99.849f, 63.64f, 102.09f},
+       {0x1.5626e2p+7f, 0x1.9b0da2p+7f, 0x1.2e0242p+6f, -0x1.3a3104p+6f, 0x1.93b2bcp+6f, -0x1.54ed82p+5f}},
+      {{3.2708f, 8.5403f, 5.0166f, 67.026f, 63.537f, 106.094f},
+       {0x1.56571cp+3f, 0x1.23bf36p+6f, 0x1.92a912p+4f, -0x1.ef96fep+3f, 0x1.d3f58ep+3f, 0x1.0b8e8cp+5f}},
+      {{7.3053f, 13.6103f, 14.4928f, 69.055f, 70.573f, 73.917f},
+       {0x1.aaf076p+5f, 0x1.727b04p+7f, 0x1.a4151ep+7f, 0x1.b8b58p+5f, 0x1.19b708p+6f, 0x1.1a0c0cp+7f}},
+  };
+  for (const auto& c : cases) {
+    const CellMetric m = cell_metric(c.cell);
+    const CellParameters& p = c.cell;
+    SCOPED_TRACE(::testing::Message() << p.a << " " << p.b << " " << p.c << " " << p.alpha << " "
+                                      << p.beta << " " << p.gamma);
+    EXPECT_EQ(m.aa, c.expected.aa);
+    EXPECT_EQ(m.bb, c.expected.bb);
+    EXPECT_EQ(m.cc, c.expected.cc);
+    EXPECT_EQ(m.ab, c.expected.ab);
+    EXPECT_EQ(m.ac, c.expected.ac);
+    EXPECT_EQ(m.bc, c.expected.bc);
+  }
+}
+
+// Two atoms in a triclinic cell that changes in the minimisation: the members
+// of atom 1 within 7.5 and their distances, each the single of its rule.
+TEST(SpherePass, ObliqueCellsGiveTheDistancesOfTheRoundedRules) {
+  StructureState state;
+  state.initial_cell = {9.3749f, 7.1f, 10.97f, 91.3f, 86.319f, 103.2f};
+  state.minimised_cell = {9.4012f, 7.0876f, 10.9311f, 90.87f, 86.911f, 103.77f};
+  state.sphere_radius = 7.5f;
+  state.bond_limit = 3.5f;
+  state.cell_atom_count = 2;
+  const float initial[2][3] = {{0.646000028f, 0.444200009f, 0.565999985f},
+                               {0.958999991f, 0.892099977f, 0.135600001f}};
+  const float minimised[2][3] = {{0.657700002f, 0.449100018f, 0.547999978f},
+                                 {0.953400016f, 0.881399989f, 0.118699998f}};
+  for (int i = 1; i <= 2; ++i) {
+    state.initial_positions.x(i) = initial[i - 1][0];
+    state.initial_positions.y(i) = initial[i - 1][1];
+    state.initial_positions.z(i) = initial[i - 1][2];
+    state.minimised_positions.x(i) = minimised[i - 1][0];
+    state.minimised_positions.y(i) = minimised[i - 1][1];
+    state.minimised_positions.z(i) = minimised[i - 1][2];
+  }
+  Block block;
+  build_block(state, block);
+  const struct {
+    int block_atom;
+    float minimised_distance, distance_change;
+  } expected[] = {
+      {11, 0x1.c59b3ep+2f, 0x1.965p-7f}, {17, 0x1.c59b3ep+2f, 0x1.965p-7f},
+      {38, 0x1.c14cbep+2f, 0x1.be66p-6f}, {41, 0x1.75cd8cp+2f, 0x1.0b87cp-3f},
+      {42, 0x1.d3198p+2f, 0x1.d6d5p-4f},
+  };
+  std::vector<SphereMember> members;
+  centre_pass(sphere_setup(state), state, block, 1,
+              [&](const SphereMember& m) { members.push_back(m); });
+  ASSERT_EQ(members.size(), std::size(expected));
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    EXPECT_EQ(members[k].block_atom, expected[k].block_atom);
+    EXPECT_EQ(members[k].minimised_distance, expected[k].minimised_distance) << "member " << k;
+    EXPECT_EQ(members[k].distance_change, expected[k].distance_change) << "member " << k;
+  }
+}
+
 // One atom at the origin of a cubic cell of edge 2, sphere radius 2.
 struct CubicCell {
   StructureState state;

@@ -6,6 +6,7 @@
 #include "analysis/sortirovka.hpp"
 #include "analysis/sphere_filter.hpp"
 #include "analysis/sphere_pass.hpp"
+#include "core/single.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/run.hpp"
 
@@ -51,7 +52,7 @@ const AnalysisLayouts& layouts() {
 SphereSetup sphere_setup(const StructureState& state) {
   SphereSetup setup;
   setup.sphere_radius_sq =
-      static_cast<float>(static_cast<double>(state.sphere_radius) * state.sphere_radius);
+      round_to_single(static_cast<double>(state.sphere_radius) * state.sphere_radius);
   setup.bond_limit = state.bond_limit;
   setup.initial_metric = cell_metric(state.initial_cell);
   setup.minimised_metric = cell_metric(state.minimised_cell);

@@ -2,18 +2,19 @@
 
 #include <cmath>
 
+#include "core/single.hpp"
 #include "driver/condition.hpp"
 
 namespace wsphere {
 
 namespace {
 
-float square(float edge) { return static_cast<float>(static_cast<double>(edge) * edge); }
+float square(float edge) { return round_to_single(static_cast<double>(edge) * edge); }
 
 // (e1·2.0·e2, rounded to single) · cos(angle·k), rounded to single.
 float cross_term(float edge1, float edge2, float angle) {
-  const float doubled = static_cast<float>(static_cast<double>(edge1) * 2.0 * edge2);
-  return static_cast<float>(doubled * std::cos(static_cast<double>(angle) * kDegree));
+  const float doubled = round_to_single(static_cast<double>(edge1) * 2.0 * edge2);
+  return round_to_single(doubled * std::cos(static_cast<double>(angle) * kDegree));
 }
 
 }  // namespace

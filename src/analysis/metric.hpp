@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "core/single.hpp"
 #include "structure/structure_state.hpp"
 
 namespace wsphere {
@@ -30,9 +31,9 @@ inline double squared_distance(const CellMetric& m, float dx, float dy, float dz
   const double x = dx;
   const double y = dy;
   const double z = dz;
-  const float dx2 = static_cast<float>(x * x);
-  const float dy2 = static_cast<float>(y * y);
-  const float dz2 = static_cast<float>(z * z);
+  const float dx2 = round_to_single(x * x);
+  const float dy2 = round_to_single(y * y);
+  const float dz2 = round_to_single(z * z);
   return static_cast<double>(m.aa) * dx2 + static_cast<double>(m.bb) * dy2 +
          static_cast<double>(m.cc) * dz2 + (y * x) * m.ab + (z * x) * m.ac + (z * y) * m.bc;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "analysis/block.hpp"
+#include "core/single.hpp"
 #include "driver/run.hpp"
 
 namespace wsphere {
@@ -14,7 +15,7 @@ namespace {
 using textio::Layout;
 
 float shifted(float coordinate, int shift) {
-  return static_cast<float>(static_cast<double>(coordinate) + shift);
+  return round_to_single(static_cast<double>(coordinate) + shift);
 }
 
 const Layout& block_initial_title() {

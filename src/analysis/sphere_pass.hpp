@@ -8,6 +8,7 @@
 
 #include "analysis/block.hpp"
 #include "analysis/metric.hpp"
+#include "core/single.hpp"
 #include "structure/structure_state.hpp"
 
 namespace wsphere {
@@ -63,14 +64,14 @@ class CentreView {
   // to `sums` after calling on_member(const SphereMember&).
   template <class OnMember>
   void visit(int j, CentreSums& sums, OnMember& on_member) const {
-    const float dx = static_cast<float>(static_cast<double>(ix_[j]) - cx_);
-    const float dy = static_cast<float>(static_cast<double>(iy_[j]) - cy_);
-    const float dz = static_cast<float>(static_cast<double>(iz_[j]) - cz_);
+    const float dx = round_to_single(static_cast<double>(ix_[j]) - cx_);
+    const float dy = round_to_single(static_cast<double>(iy_[j]) - cy_);
+    const float dz = round_to_single(static_cast<double>(iz_[j]) - cz_);
     if (std::fabs(dz) < kSelfTolerance && std::fabs(dx) < kSelfTolerance &&
         std::fabs(dy) < kSelfTolerance) {
       return;
     }
-    const float q0 = static_cast<float>(squared_distance(setup_.initial_metric, dx, dy, dz));
+    const float q0 = round_to_single(squared_distance(setup_.initial_metric, dx, dy, dz));
     if (q0 > setup_.sphere_radius_sq) return;
     add_member(j, q0, sums, on_member);
   }
@@ -78,22 +79,22 @@ class CentreView {
  private:
   template <class OnMember>
   void add_member(int j, float q0, CentreSums& sums, OnMember& on_member) const {
-    const float initial_distance = static_cast<float>(checked_sqrt(q0));
-    const float ex = static_cast<float>(static_cast<double>(nx_[j]) - mx_);
-    const float ey = static_cast<float>(static_cast<double>(ny_[j]) - my_);
-    const float ez = static_cast<float>(static_cast<double>(nz_[j]) - mz_);
+    const float initial_distance = round_to_single(checked_sqrt(q0));
+    const float ex = round_to_single(static_cast<double>(nx_[j]) - mx_);
+    const float ey = round_to_single(static_cast<double>(ny_[j]) - my_);
+    const float ez = round_to_single(static_cast<double>(nz_[j]) - mz_);
     const float minimised_distance =
-        static_cast<float>(checked_sqrt(squared_distance(setup_.minimised_metric, ex, ey, ez)));
-    const float distance_change = static_cast<float>(
+        round_to_single(checked_sqrt(squared_distance(setup_.minimised_metric, ex, ey, ez)));
+    const float distance_change = round_to_single(
         std::fabs(static_cast<double>(initial_distance) - minimised_distance));
     if (initial_distance <= setup_.bond_limit) {
-      sums.bond_sum = static_cast<float>(static_cast<double>(sums.bond_sum) + minimised_distance);
+      sums.bond_sum = round_to_single(static_cast<double>(sums.bond_sum) + minimised_distance);
       sums.bond_count += 1;
     }
     on_member(SphereMember{j + 1, minimised_distance, distance_change});
     sums.member_count += 1;
-    const float change_sq = static_cast<float>(static_cast<double>(distance_change) * distance_change);
-    sums.change_sq_sum = static_cast<float>(static_cast<double>(sums.change_sq_sum) + change_sq);
+    const float change_sq = round_to_single(static_cast<double>(distance_change) * distance_change);
+    sums.change_sq_sum = round_to_single(static_cast<double>(sums.change_sq_sum) + change_sq);
   }
 
   const SphereSetup& setup_;

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Installs what the build needs when it is missing: compiler, CMake, GoogleTest,
-# Google Benchmark, Python 3 for the report summary script and its test, and
-# gemmi with PEGTL for the companion program wsphere-input.
+# Installs what the build needs when it is missing: compilers (g++, and clang++
+# for the compiler matrix), CMake, GoogleTest, Google Benchmark, Python 3 for
+# the report summary script and its test, numpy for the reference model of the
+# differential test, and gemmi with PEGTL for the companion program
+# wsphere-input.
 set -euo pipefail
 
 missing=()
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
+command -v clang++ >/dev/null 2>&1 || missing+=(clang)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v ctest >/dev/null 2>&1 || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
 command -v python3 >/dev/null 2>&1 || missing+=(python3)
+/usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 || missing+=(python3-numpy)
 [ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
 [ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)
 

@@ -63,10 +63,10 @@ void analyse(Analysed& a, const std::string& input) {
   a.run = std::make_unique<Run>(
       std::make_unique<MemoryInput>(with_switches(input, '0'), "/run/input.txt"),
       std::make_unique<MemoryOutput>("/run/output.txt", a.console));
-  a.run->OPEN_READ();
-  a.run->RAZMNOJENIE();
-  a.run->KALMIR();
-  a.run->CLOSE_STOP();
+  a.run->read_input();
+  a.run->build_block();
+  a.run->analyse_spheres();
+  a.run->close_files();
 }
 
 // The squared initial distance is rounded to single precision before its root

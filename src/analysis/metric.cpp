@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/single.hpp"
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 
 namespace wsphere {
 

@@ -64,9 +64,9 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 
 }  // namespace
 
-SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state,
+SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                            double max_box_share) {
-  if (state.cell_atom_count < 1 || !set_extent(state) ||
+  if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
   }
@@ -77,7 +77,7 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state
   }
   if (box_share > max_box_share) return;
   set_bins();
-  build_grid(state);
+  build_grid(input);
   usable_ = true;
 }
 
@@ -113,14 +113,13 @@ bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) 
 }
 
 // The bounding box of the cell atoms.
-bool SphereFilter::set_extent(const StructureState& state) {
-  const float* cell[3] = {state.initial_positions.x.data(), state.initial_positions.y.data(),
-                          state.initial_positions.z.data()};
+bool SphereFilter::set_extent(const AnalysisInput& input) {
+  const float* cell[3] = {input.initial.x, input.initial.y, input.initial.z};
   for (int axis = 0; axis < 3; ++axis) {
     const float* p = cell[axis];
     double lowest = p[0];
     double highest = p[0];
-    for (int i = 0; i < state.cell_atom_count; ++i) {
+    for (int i = 0; i < input.atom_count; ++i) {
       if (!(std::fabs(p[i]) <= kLargestCoordinate)) return false;  // also NaN
       lowest = std::min(lowest, static_cast<double>(p[i]));
       highest = std::max(highest, static_cast<double>(p[i]));
@@ -159,10 +158,9 @@ bool SphereFilter::bins_round(int axis, double centre, Span& span) const {
 }
 
 // A counting sort of the cell atoms by bin, ascending order kept within a bin.
-void SphereFilter::build_grid(const StructureState& state) {
-  const int count = state.cell_atom_count;
-  const float* cell[3] = {state.initial_positions.x.data(), state.initial_positions.y.data(),
-                          state.initial_positions.z.data()};
+void SphereFilter::build_grid(const AnalysisInput& input) {
+  const int count = input.atom_count;
+  const float* cell[3] = {input.initial.x, input.initial.y, input.initial.z};
   const int bin_count = bins_[0] * bins_[1] * bins_[2];
   const auto bin_of_atom = [&](int i) {
     return (bin_of(0, cell[0][i]) * bins_[1] + bin_of(1, cell[1][i])) * bins_[2] +
@@ -179,7 +177,7 @@ void SphereFilter::build_grid(const StructureState& state) {
     binned_atom_[k] = i;
     for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
   }
-  marks_.assign(static_cast<std::size_t>((block_atom_count(state) + 63) / 64), 0);
+  marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
   marked_words_.assign((marks_.size() + 63) / 64, 0);
 }
 

@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/analysis_input.hpp"
 #include "analysis/block.hpp"
 #include "analysis/sphere_pass.hpp"
-#include "structure/structure_state.hpp"
 
 namespace wsphere {
 
@@ -28,9 +28,9 @@ class SphereFilter {
   // part of the block; a larger sphere gains too little from it.
   static constexpr double kDefaultMaxBoxShare = 0.5;
 
-  // For the block that build_block makes of `state`: block atom 27 i + image
+  // For the block that build_block makes of `input`: block atom 27 i + image
   // (0-based) is cell atom i shifted by whole cells.
-  SphereFilter(const SphereSetup& setup, const StructureState& state,
+  SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                double max_box_share = kDefaultMaxBoxShare);
 
   // False when the cell, the radius or the positions leave no safe filter (a
@@ -55,10 +55,10 @@ class SphereFilter {
     double aa, bb, cc, ab, ac, bc;
   };
 
-  bool set_extent(const StructureState& state);
+  bool set_extent(const AnalysisInput& input);
   bool set_limits(const CellMetric& metric, float sphere_radius_sq);
   void set_bins();
-  void build_grid(const StructureState& state);
+  void build_grid(const AnalysisInput& input);
   int bin_of(int axis, double coordinate) const;
   bool bins_round(int axis, double centre, Span& span) const;
   void mark_images(int image, int first, int end, const double (&offset)[3]);
@@ -147,14 +147,13 @@ void SphereFilter::visit_marked(Visit& visit) {
 // their order and the sums are those of centre_pass.
 template <class OnMember>
 CentreSums filtered_centre_pass(const SphereSetup& setup, SphereFilter& filter,
-                                const StructureState& state, const Block& block, int centre,
+                                const AnalysisInput& input, const Block& block, int centre,
                                 OnMember&& on_member) {
-  if (!filter.usable()) return centre_pass(setup, state, block, centre, on_member);
-  const CentreView view(setup, state, block, centre);
-  static_cast<void>(checked_block_count(state));
+  if (!filter.usable()) return centre_pass(setup, input, block, centre, on_member);
+  const CentreView view(setup, input, block, centre);
   CentreSums sums;
-  filter.for_each_candidate(state.initial_positions.x(centre), state.initial_positions.y(centre),
-                            state.initial_positions.z(centre),
+  filter.for_each_candidate(input.initial.x[centre - 1], input.initial.y[centre - 1],
+                            input.initial.z[centre - 1],
                             [&](int j) { view.visit(j, sums, on_member); });
   return sums;
 }

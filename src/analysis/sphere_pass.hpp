@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "analysis/analysis_input.hpp"
 #include "analysis/block.hpp"
 #include "analysis/metric.hpp"
 #include "core/single.hpp"
-#include "structure/structure_state.hpp"
 
 namespace wsphere {
 
@@ -21,7 +21,7 @@ struct SphereSetup {
   CellMetric minimised_metric;
 };
 
-SphereSetup sphere_setup(const StructureState& state);
+SphereSetup sphere_setup(const AnalysisInput& input);
 
 // The sums of one centre's pass.
 struct CentreSums {
@@ -45,14 +45,15 @@ inline constexpr float kSelfTolerance = 1.0e-4f;
 // the block's coordinates, whose bounds the caller checked once.
 class CentreView {
  public:
-  CentreView(const SphereSetup& setup, const StructureState& state, const Block& block, int centre)
+  // `centre` is 1-based.
+  CentreView(const SphereSetup& setup, const AnalysisInput& input, const Block& block, int centre)
       : setup_(setup),
-        cx_(state.initial_positions.x(centre)),
-        cy_(state.initial_positions.y(centre)),
-        cz_(state.initial_positions.z(centre)),
-        mx_(state.minimised_positions.x(centre)),
-        my_(state.minimised_positions.y(centre)),
-        mz_(state.minimised_positions.z(centre)),
+        cx_(input.initial.x[centre - 1]),
+        cy_(input.initial.y[centre - 1]),
+        cz_(input.initial.z[centre - 1]),
+        mx_(input.minimised.x[centre - 1]),
+        my_(input.minimised.y[centre - 1]),
+        mz_(input.minimised.z[centre - 1]),
         ix_(block.block_initial_positions.x.data()),
         iy_(block.block_initial_positions.y.data()),
         iz_(block.block_initial_positions.z.data()),
@@ -107,22 +108,14 @@ class CentreView {
   const float* nz_;
 };
 
-// Number of block atoms of the structure, with the bounds of a loop over all of
-// them checked once.
-inline int checked_block_count(const StructureState& state) {
-  const int count = block_atom_count(state);
-  if (count > 0) CheckedArray<float, kBlockCapacity>::check(count);
-  return count;
-}
-
-// The reference pass of cell atom `centre`: every block atom 1 .. 27 x
-// cell_atom_count is a candidate, in block order; on_member(const
-// SphereMember&) is called for every member before it is added to the sums.
+// The reference pass of cell atom `centre` (1-based): every block atom is a
+// candidate, in block order; on_member(const SphereMember&) is called for
+// every member before it is added to the sums.
 template <class OnMember>
-CentreSums centre_pass(const SphereSetup& setup, const StructureState& state, const Block& block,
+CentreSums centre_pass(const SphereSetup& setup, const AnalysisInput& input, const Block& block,
                        int centre, OnMember&& on_member) {
-  const CentreView view(setup, state, block, centre);
-  const int count = checked_block_count(state);
+  const CentreView view(setup, input, block, centre);
+  const int count = block.atom_count;
   CentreSums sums;
   for (int j = 0; j < count; ++j) view.visit(j, sums, on_member);
   return sums;

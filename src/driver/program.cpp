@@ -14,10 +14,10 @@ constexpr int kMathErrorStatus = 3;
 constexpr int kSignalStatusBase = 128;
 
 int steps(Run& run) {
-  run.OPEN_READ();
-  run.RAZMNOJENIE();
-  run.KALMIR();
-  return run.CLOSE_STOP();
+  run.read_input();
+  run.build_block();
+  run.analyse_spheres();
+  return run.close_files();
 }
 
 }  // namespace

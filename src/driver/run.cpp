@@ -34,7 +34,7 @@ std::unique_ptr<Run> Run::on_directory(const std::filesystem::path& directory, C
       std::make_unique<OutputConnection>((directory / "output.txt").string(), console));
 }
 
-int Run::CLOSE_STOP() {
+int Run::close_files() {
   input_->close();
   output_->close();
   return 0;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "driver/checked_array.hpp"
+#include "core/checked_array.hpp"
 
 namespace wsphere {
 
@@ -64,10 +64,5 @@ struct StructureState {
   Positions<kCellCapacity> initial_positions;
   Positions<kCellCapacity> minimised_positions;
 };
-
-// Brings a minimised coordinate that jumped across a cell face back next to its
-// initial coordinate: one cell edge down when it moved up by more than half an
-// edge, one edge up when it moved down by more than half an edge.
-float corrected_coordinate(float initial, float minimised);
 
 }  // namespace wsphere

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 #include "textio/number_parse.hpp"
 
 namespace wsphere::textio {

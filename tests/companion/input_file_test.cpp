@@ -60,7 +60,7 @@ TEST(InputFile, ReadBackByWsphereWithoutAMessage) {
   const auto run = std::make_unique<wsphere::Run>(
       std::make_unique<wsphere::MemoryInput>(input_text(plan), "/run/input.txt"),
       std::make_unique<wsphere::MemoryOutput>("/run/output.txt", console));
-  ASSERT_NO_THROW(run->OPEN_READ());
+  ASSERT_NO_THROW(run->read_input());
   const StructureState& state = run->state();
   EXPECT_FLOAT_EQ(state.initial_cell.b, 7.8479f);
   EXPECT_FLOAT_EQ(state.minimised_cell.gamma, 105.987f);

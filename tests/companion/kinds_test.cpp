@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "analysis/atom_results.hpp"
+#include "structure/atom_kind.hpp"
 #include "companion/kinds.hpp"
 #include "companion_support.hpp"
 

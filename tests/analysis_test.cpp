@@ -94,7 +94,7 @@ TEST(CellMetric, HexagonalCellGivesTheObliqueDistance) {
 // in every cell below but the first row's ab.
 TEST(CellMetric, ObliqueCellsGiveTheSingleOfEveryRoundedStep) {
   const struct {
-    CellParameters cell;
+    Cell cell;
     CellMetric expected;
   } cases[] = {
       {{9.3749f, 7.1f, 10.97f, 91.3f, 86.319f, 103.2f},
@@ -114,7 +114,7 @@ TEST(CellMetric, ObliqueCellsGiveTheSingleOfEveryRoundedStep) {
   };
   for (const auto& c : cases) {
     const CellMetric m = cell_metric(c.cell);
-    const CellParameters& p = c.cell;
+    const Cell& p = c.cell;
     SCOPED_TRACE(::testing::Message() << p.a << " " << p.b << " " << p.c << " " << p.alpha << " "
                                       << p.beta << " " << p.gamma);
     EXPECT_EQ(m.aa, c.expected.aa);

@@ -42,9 +42,8 @@ std::unique_ptr<StructureState> read_state(const std::string& input) {
 // The library's arguments for the structure and settings of `state`.
 Structure structure_of(const StructureState& state) {
   Structure s;
-  const auto cell = [](const CellParameters& c) { return Cell{c.a, c.b, c.c, c.alpha, c.beta, c.gamma}; };
-  s.initial_cell = cell(state.initial_cell);
-  s.minimised_cell = cell(state.minimised_cell);
+  s.initial_cell = state.initial_cell;
+  s.minimised_cell = state.minimised_cell;
   for (int i = 1; i <= state.cell_atom_count; ++i) {
     s.names.push_back(text_of(state.cell_atom_names(i)));
     const auto& p = state.initial_positions;

@@ -108,7 +108,7 @@ class RandomStructures {
   }
   int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
 
-  CellParameters cell() {
+  Cell cell() {
     switch (uniform(0, 3)) {
       case 0: {  // cubic
         const float a = static_cast<float>(uniform(2.0, 12.0));
@@ -125,7 +125,7 @@ class RandomStructures {
     }
   }
 
-  CellParameters strained(const CellParameters& c) {
+  Cell strained(const Cell& c) {
     const auto f = [&](float v) { return static_cast<float>(v * uniform(0.97, 1.03)); };
     return {f(c.a), f(c.b), f(c.c), f(c.alpha), f(c.beta), f(c.gamma)};
   }
@@ -222,7 +222,7 @@ TEST(SphereFilter, DefaultShareGivesTheFullScanPasses) {
 }
 
 // A structure of `atoms` atoms spread along the body diagonal.
-std::unique_ptr<Structure> diagonal(const CellParameters& cell, float radius, int atoms) {
+std::unique_ptr<Structure> diagonal(const Cell& cell, float radius, int atoms) {
   auto s = std::make_unique<Structure>();
   s->state.initial_cell = cell;
   s->state.minimised_cell = cell;
@@ -244,10 +244,10 @@ std::unique_ptr<Structure> diagonal(const CellParameters& cell, float radius, in
 TEST(SphereFilter, StandsAsideWhereItsAssumptionsFail) {
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
   constexpr float kInf = std::numeric_limits<float>::infinity();
-  const CellParameters cubic{10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f};
+  const Cell cubic{10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f};
   const struct {
     const char* what;
-    CellParameters cell;
+    Cell cell;
     float radius;
     bool usable;
   } cases[] = {

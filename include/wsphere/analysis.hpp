@@ -9,18 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace wsphere {
+#include "wsphere/cell.hpp"
 
-// Edges in one length unit (the one of every length below); angles in degrees:
-// alpha between b and c, beta between a and c, gamma between a and b.
-struct Cell {
-  float a = 0.0f;
-  float b = 0.0f;
-  float c = 0.0f;
-  float alpha = 0.0f;
-  float beta = 0.0f;
-  float gamma = 0.0f;
-};
+namespace wsphere {
 
 // A position in fractions of the cell edges.
 struct Fractional {

@@ -23,10 +23,6 @@ std::array<char, N> padded(std::string_view text) {
   return bytes;
 }
 
-CellParameters cell_parameters(const Cell& cell) {
-  return {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma};
-}
-
 // The analysis's storage for one structure: names and positions by axis.
 struct AtomColumns {
   std::vector<AtomName> names;
@@ -56,8 +52,8 @@ AtomColumns::AtomColumns(const Structure& structure, const Settings& settings) {
 AnalysisInput input_of(const Structure& structure, const Settings& settings,
                        const AtomColumns& columns) {
   AnalysisInput input;
-  input.initial_cell = cell_parameters(structure.initial_cell);
-  input.minimised_cell = cell_parameters(structure.minimised_cell);
+  input.initial_cell = structure.initial_cell;
+  input.minimised_cell = structure.minimised_cell;
   input.sphere_radius = settings.sphere_radius;
   input.bond_limit = settings.bond_limit;
   input.kind_count = static_cast<int>(columns.symbols.size());

@@ -16,8 +16,8 @@ struct PositionsView {
 };
 
 struct AnalysisInput {
-  CellParameters initial_cell;
-  CellParameters minimised_cell;
+  Cell initial_cell;
+  Cell minimised_cell;
   float sphere_radius = 0.0f;
   float bond_limit = 0.0f;
 

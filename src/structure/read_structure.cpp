@@ -18,7 +18,7 @@ class StructureReader {
   void begin_statement();
   void skip_trailing_token();
   void read_title();
-  void read_cell(CellParameters& cell);
+  void read_cell(Cell& cell);
   void read_value(float& value);
   void read_value(std::int32_t& value);
   void read_kinds();
@@ -47,7 +47,7 @@ void StructureReader::read_title() {
   skip_trailing_token();
 }
 
-void StructureReader::read_cell(CellParameters& cell) {
+void StructureReader::read_cell(Cell& cell) {
   begin_statement();
   for (float* value : {&cell.a, &cell.b, &cell.c, &cell.alpha, &cell.beta, &cell.gamma}) {
     in_.read(*value);

@@ -1,6 +1,6 @@
 // The conditions that end a run, as exceptions. They are raised where the
 // trouble arises, at any layer, and caught once at the top of the program,
-// which turns them into message lines and exit statuses (driver/condition.hpp).
+// which turns them into message lines and exit statuses (driver/message_line.hpp).
 #pragma once
 
 #include <exception>

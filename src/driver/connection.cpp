@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 #include "driver/interrupt.hpp"
 
 namespace wsphere {

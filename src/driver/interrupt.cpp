@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 
 namespace wsphere {
 

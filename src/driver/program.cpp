@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/memory_units.hpp"
 

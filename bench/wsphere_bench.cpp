@@ -93,7 +93,7 @@ void NeighbourPassFullScan(benchmark::State& bench) {
   every_centre(
       bench, [](const SphereSetup&) { return 0; },
       [&](int, const SphereSetup& setup, int i, auto&& on_member) {
-        return centre_pass(setup, input, run.block(), i, on_member);
+        return centre_pass(setup, input, i, on_member);
       });
 }
 BENCHMARK(NeighbourPassFullScan)->Unit(benchmark::kMillisecond);
@@ -109,7 +109,7 @@ void NeighbourPassFiltered(benchmark::State& bench) {
   every_centre(
       bench, [&](const SphereSetup& setup) { return SphereFilter(setup, input); },
       [&](SphereFilter& filter, const SphereSetup& setup, int i, auto&& on_member) {
-        return filtered_centre_pass(setup, filter, input, run.block(), i, on_member);
+        return filtered_centre_pass(setup, filter, input, i, on_member);
       });
 }
 BENCHMARK(NeighbourPassFiltered)->Unit(benchmark::kMillisecond);

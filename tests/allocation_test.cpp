@@ -62,7 +62,7 @@ TEST(NoAllocation, FilteredSpherePassOfEveryCentre) {
   long members = 0;
   EXPECT_EQ(allocations_of([&] {
               for (int i = 1; i <= st.cell_atom_count; ++i) {
-                filtered_centre_pass(setup, filter, analysis_input(st), s->block, i,
+                filtered_centre_pass(setup, filter, analysis_input(st), i,
                                      [&](const SphereMember&) { ++members; });
               }
             }),

@@ -158,7 +158,7 @@ TEST(SpherePass, ObliqueCellsGiveTheDistancesOfTheRoundedRules) {
       {42, 0x1.d3198p+2f, 0x1.d6d5p-4f},
   };
   std::vector<SphereMember> members;
-  centre_pass(sphere_setup(analysis_input(state)), analysis_input(state), block, 1,
+  centre_pass(sphere_setup(analysis_input(state)), analysis_input(state), 1,
               [&](const SphereMember& m) { members.push_back(m); });
   ASSERT_EQ(members.size(), std::size(expected));
   for (std::size_t k = 0; k < members.size(); ++k) {
@@ -184,7 +184,7 @@ struct CubicCell {
 TEST(SpherePass, FindsExactlyTheSixFaceImagesOnTheBoundary) {
   CubicCell cell;
   std::vector<SphereMember> members;
-  const CentreSums sums = centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), cell.block, 1,
+  const CentreSums sums = centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), 1,
                                       [&](const SphereMember& m) { members.push_back(m); });
   std::vector<int> numbers;
   for (const SphereMember& m : members) {
@@ -206,7 +206,7 @@ TEST(SpherePass, AtomsWithinTheSelfToleranceAreNotMembersOfEachOther) {
   cell.state.sphere_radius = 1.0f;
   build_block(analysis_input(cell.state), cell.block);
   int members = 0;
-  centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), cell.block, 1, [&](const SphereMember&) { ++members; });
+  centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), 1, [&](const SphereMember&) { ++members; });
   EXPECT_EQ(members, 0);
 }
 
@@ -214,7 +214,7 @@ TEST(SpherePass, ImpossibleCellAnglesEndInTheMathError) {
   CubicCell cell;
   cell.state.initial_cell = {2.0f, 2.0f, 2.0f, 10.0f, 170.0f, 10.0f};
   build_block(analysis_input(cell.state), cell.block);
-  EXPECT_THROW(centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), cell.block, 1, [](const SphereMember&) {}),
+  EXPECT_THROW(centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), 1, [](const SphereMember&) {}),
                MathDomainError);
 }
 

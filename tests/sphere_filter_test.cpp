@@ -59,9 +59,9 @@ bool expect_same_passes(const Structure& s, double max_box_share) {
   const SphereSetup setup = sphere_setup(input);
   SphereFilter filter(setup, input, max_box_share);
   for (int i = 1; i <= s.state.cell_atom_count; ++i) {
-    const Record full = record([&](auto& on) { return centre_pass(setup, input, s.block, i, on); });
+    const Record full = record([&](auto& on) { return centre_pass(setup, input, i, on); });
     const Record filtered =
-        record([&](auto& on) { return filtered_centre_pass(setup, filter, input, s.block, i, on); });
+        record([&](auto& on) { return filtered_centre_pass(setup, filter, input, i, on); });
     EXPECT_EQ(full, filtered) << "centre " << i << ", radius " << s.state.sphere_radius;
     if (full != filtered) break;
   }
@@ -297,7 +297,7 @@ TEST(SphereFilter, CellThatNoParallelepipedHasStillEndsInTheMathError) {
   const Record filtered = record([&](auto& on) {
     const SphereSetup setup = sphere_setup(analysis_input(s->state));
     SphereFilter filter(setup, analysis_input(s->state));
-    return filtered_centre_pass(setup, filter, analysis_input(s->state), s->block, 1, on);
+    return filtered_centre_pass(setup, filter, analysis_input(s->state), 1, on);
   });
   EXPECT_TRUE(filtered.math_error);
 }
@@ -312,7 +312,7 @@ TEST(SphereFilter, FaceImagesOnTheBoundaryOfAUnitSphereAreMembers) {
   SphereFilter filter(setup, analysis_input(s->state), 1.0);
   ASSERT_TRUE(filter.usable());
   std::vector<int> members;
-  filtered_centre_pass(setup, filter, analysis_input(s->state), s->block, 1,
+  filtered_centre_pass(setup, filter, analysis_input(s->state), 1,
                        [&](const SphereMember& m) { members.push_back(m.block_atom); });
   EXPECT_EQ(members, (std::vector<int>{5, 11, 13, 15, 17, 23}));
 }

@@ -111,10 +111,8 @@ Results analyse(const Structure& structure, const Settings& settings) {
   check_lengths(structure);
   const AtomColumns columns(structure, settings);
   const AnalysisInput input = input_of(structure, settings, columns);
-  Block block;
-  build_block(input, block);
   AnalysisResults computed;
-  analyse_spheres(input, block, computed);
+  analyse_spheres(input, computed);
   Results results;
   results.atoms = atom_results(computed);
   order_by_w(computed);

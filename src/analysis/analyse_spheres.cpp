@@ -35,7 +35,7 @@ void store_atom_results(const AnalysisInput& input, int i, const CentreSums& sum
 
 }  // namespace
 
-void analyse_spheres(const AnalysisInput& input, const Block& block, AnalysisResults& results,
+void analyse_spheres(const AnalysisInput& input, AnalysisResults& results,
                      SphereWatcher* watcher, InterruptPoll poll) {
   const SphereSetup setup = sphere_setup(input);
   const float scale = compliance_scale(input.bond_reference[0], input.bond_reference[1]);
@@ -46,7 +46,7 @@ void analyse_spheres(const AnalysisInput& input, const Block& block, AnalysisRes
     results.atom_order(i) = i;
     if (watcher != nullptr) watcher->centre(i);
     const CentreSums sums =
-        filtered_centre_pass(setup, filter, input, block, i, [&](const SphereMember& member) {
+        filtered_centre_pass(setup, filter, input, i, [&](const SphereMember& member) {
           if (watcher != nullptr) watcher->member(member);
         });
     store_atom_results(input, i, sums, scale, results);

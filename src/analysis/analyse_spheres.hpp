@@ -3,7 +3,6 @@
 #pragma once
 
 #include "analysis/analysis_input.hpp"
-#include "analysis/block.hpp"
 #include "analysis/results.hpp"
 #include "analysis/sphere_pass.hpp"
 #include "core/interrupt_poll.hpp"
@@ -21,9 +20,10 @@ class SphereWatcher {
 };
 
 // Legacy name: KALMIR (the passes, W and compliance). For each cell atom in
-// input order: `poll`, then its pass, seen by `watcher` when there is one, then
-// its entries of `results`, which are sized to the atom count here.
-void analyse_spheres(const AnalysisInput& input, const Block& block, AnalysisResults& results,
+// input order: `poll`, then its pass over the block that build_block makes of
+// `input` (the pass needs no block in memory), seen by `watcher` when there is
+// one, then its entries of `results`, which are sized to the atom count here.
+void analyse_spheres(const AnalysisInput& input, AnalysisResults& results,
                      SphereWatcher* watcher = nullptr, InterruptPoll poll = no_interrupt_poll);
 
 // Sorts w_values ascending and permutes atom_order with them.

@@ -1,14 +1,8 @@
 #include "analysis/block.hpp"
 
-#include "core/single.hpp"
-
 namespace wsphere {
 
 namespace {
-
-float shifted(float coordinate, int shift) {
-  return round_to_single(static_cast<double>(coordinate) + shift);
-}
 
 void size_positions(BlockPositions& positions, int count) {
   positions.x.assign(count);
@@ -32,12 +26,12 @@ void build_block(const AnalysisInput& input, Block& block) {
       for (int b = -1; b <= 1; ++b) {
         for (int c = -1; c <= 1; ++c) {
           ++k;
-          block.block_initial_positions.x(k) = shifted(initial.x[i], a);
-          block.block_initial_positions.y(k) = shifted(initial.y[i], b);
-          block.block_initial_positions.z(k) = shifted(initial.z[i], c);
-          block.block_minimised_positions.x(k) = shifted(minimised.x[i], a);
-          block.block_minimised_positions.y(k) = shifted(minimised.y[i], b);
-          block.block_minimised_positions.z(k) = shifted(minimised.z[i], c);
+          block.block_initial_positions.x(k) = shifted_coordinate(initial.x[i], a);
+          block.block_initial_positions.y(k) = shifted_coordinate(initial.y[i], b);
+          block.block_initial_positions.z(k) = shifted_coordinate(initial.z[i], c);
+          block.block_minimised_positions.x(k) = shifted_coordinate(minimised.x[i], a);
+          block.block_minimised_positions.y(k) = shifted_coordinate(minimised.y[i], b);
+          block.block_minimised_positions.z(k) = shifted_coordinate(minimised.z[i], c);
           block.block_atom_names(k) = input.names[i];
         }
       }

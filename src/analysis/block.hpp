@@ -4,6 +4,7 @@
 
 #include "analysis/analysis_input.hpp"
 #include "core/checked_vector.hpp"
+#include "core/single.hpp"
 
 namespace wsphere {
 
@@ -17,6 +18,19 @@ constexpr int block_number(int atom, int a, int b, int c) {
 
 // The cell atom (1-based) of block atom `k`.
 constexpr int cell_atom_of(int k) { return (k - 1) / kImagesPerAtom + 1; }
+
+// A block coordinate: the cell atom's coordinate shifted by whole cells.
+inline float shifted_coordinate(float coordinate, int shift) {
+  return round_to_single(static_cast<double>(coordinate) + shift);
+}
+
+// The shifts of image `image` (0 .. 26) along x, y and z.
+struct ImageShifts {
+  int a;
+  int b;
+  int c;
+};
+constexpr ImageShifts image_shifts(int image) { return {image / 9 - 1, image / 3 % 3 - 1, image % 3 - 1}; }
 
 // Block positions, entries 1 .. 27 x the cell atom count.
 struct BlockPositions {

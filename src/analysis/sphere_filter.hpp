@@ -147,10 +147,9 @@ void SphereFilter::visit_marked(Visit& visit) {
 // their order and the sums are those of centre_pass.
 template <class OnMember>
 CentreSums filtered_centre_pass(const SphereSetup& setup, SphereFilter& filter,
-                                const AnalysisInput& input, const Block& block, int centre,
-                                OnMember&& on_member) {
-  if (!filter.usable()) return centre_pass(setup, input, block, centre, on_member);
-  const CentreView view(setup, input, block, centre);
+                                const AnalysisInput& input, int centre, OnMember&& on_member) {
+  if (!filter.usable()) return centre_pass(setup, input, centre, on_member);
+  const CentreView view(setup, input, centre);
   CentreSums sums;
   filter.for_each_candidate(input.initial.x[centre - 1], input.initial.y[centre - 1],
                             input.initial.z[centre - 1],

@@ -41,9 +41,9 @@ void Run::analyse_spheres() {
   if (state_.print_sphere_details == 1) {
     SphereSection section(report_, input_view_, block_);
     section.write_title();
-    wsphere::analyse_spheres(input_view_, block_, results_, &section, check_interrupt);
+    wsphere::analyse_spheres(input_view_, results_, &section, check_interrupt);
   } else {
-    wsphere::analyse_spheres(input_view_, block_, results_, nullptr, check_interrupt);
+    wsphere::analyse_spheres(input_view_, results_, nullptr, check_interrupt);
   }
   if (state_.print_w_table == 1) write_w_table(report_, input_view_, results_);
   order_by_w(results_);

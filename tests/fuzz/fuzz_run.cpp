@@ -115,8 +115,8 @@ void check_filter(const Run& run) {
   for (int i = 1; i <= state.cell_atom_count; ++i) {
     full.clear();
     filtered.clear();
-    centre_pass(setup, analysis_input(state), run.block(), i, [&](const SphereMember& m) { full.push_back(m); });
-    filtered_centre_pass(setup, filter, analysis_input(state), run.block(), i,
+    centre_pass(setup, analysis_input(state), i, [&](const SphereMember& m) { full.push_back(m); });
+    filtered_centre_pass(setup, filter, analysis_input(state), i,
                          [&](const SphereMember& m) { filtered.push_back(m); });
     const auto same = [](const SphereMember& a, const SphereMember& b) {
       return a.block_atom == b.block_atom &&

@@ -21,8 +21,9 @@ constexpr double kSmallestStep = 1.0e-9;
 constexpr double kSmallestDiagonal = 1.0e-6;
 constexpr double kLargestDiagonal = 1.0e20;
 constexpr double kLargestCoordinate = 1.0e3;
-// Bins per axis: about two per half-width of the box, at most this many.
-constexpr int kMaxBinsPerAxis = 16;
+// Bins per axis: about two per half-width of the box, and no more bins in all
+// than this many per cell atom (the grid grows with the structure).
+constexpr double kMaxBinsPerAtom = 2.0;
 
 struct Matrix3 {
   double m[3][3];
@@ -76,7 +77,7 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
     box_share *= std::min(1.0, 2.0 * half_width_[axis] / (highest_[axis] - lowest_[axis] + 2.0));
   }
   if (box_share > max_box_share) return;
-  set_bins();
+  set_bins(input.atom_count);
   build_grid(input);
   usable_ = true;
 }
@@ -130,12 +131,22 @@ bool SphereFilter::set_extent(const AnalysisInput& input) {
   return true;
 }
 
-// About two bins per half-width of the box along each axis.
-void SphereFilter::set_bins() {
+// About two bins per half-width of the box along each axis; fewer, by the
+// same factor on every axis, where that would make more than kMaxBinsPerAtom
+// bins per cell atom.
+void SphereFilter::set_bins(int atom_count) {
+  double wanted[3];
+  double total = 1.0;
   for (int axis = 0; axis < 3; ++axis) {
     const double range = highest_[axis] - lowest_[axis];
-    const double wanted = std::ceil(range / (0.5 * half_width_[axis]));
-    bins_[axis] = static_cast<int>(std::clamp(wanted, 1.0, static_cast<double>(kMaxBinsPerAxis)));
+    wanted[axis] = std::clamp(range / (0.5 * half_width_[axis]), 1.0, 1.0e6);
+    total *= wanted[axis];
+  }
+  const double limit = kMaxBinsPerAtom * atom_count;
+  const double shrink = total > limit ? std::cbrt(limit / total) : 1.0;
+  for (int axis = 0; axis < 3; ++axis) {
+    const double range = highest_[axis] - lowest_[axis];
+    bins_[axis] = static_cast<int>(std::max(1.0, std::ceil(wanted[axis] * shrink)));
     bins_per_unit_[axis] = range > 0.0 ? bins_[axis] / range : 1.0;
   }
 }

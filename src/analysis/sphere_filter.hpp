@@ -57,7 +57,7 @@ class SphereFilter {
 
   bool set_extent(const AnalysisInput& input);
   bool set_limits(const CellMetric& metric, float sphere_radius_sq);
-  void set_bins();
+  void set_bins(int atom_count);
   void build_grid(const AnalysisInput& input);
   int bin_of(int axis, double coordinate) const;
   bool bins_round(int axis, double centre, Span& span) const;

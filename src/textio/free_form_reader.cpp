@@ -26,13 +26,6 @@ T checked(const ParsedNumber<T>& parsed, int unit) {
 
 }  // namespace
 
-std::size_t MemorySource::read(char* buffer, std::size_t size) {
-  const std::size_t count = std::min(size, bytes_.size() - position_);
-  std::memcpy(buffer, bytes_.data() + position_, count);
-  position_ += count;
-  return count;
-}
-
 FreeFormReader::FreeFormReader(ByteSource& source, int unit) : lines_(source), unit_(unit) {}
 
 void FreeFormReader::begin_statement() {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "structure/input_format.hpp"
+
 namespace wsphere {
 
 namespace {
@@ -84,13 +86,7 @@ void StructureReader::read_kinds() {
 }
 
 void StructureReader::read_switches() {
-  for (std::int32_t* report_switch :
-       {&state_.print_initial_positions, &state_.print_minimised_positions,
-        &state_.print_corrected_positions, &state_.print_block_initial,
-        &state_.print_block_minimised, &state_.print_sphere_details, &state_.print_w_table,
-        &state_.print_w_ordered, &state_.print_w_by_kind, &state_.print_w_summary}) {
-    read_value(*report_switch);
-  }
+  for (std::int32_t* report_switch : report_switches(state_)) read_value(*report_switch);
 }
 
 // One atom line per cell atom: ordinal (not used), name, x, y, z. Each list

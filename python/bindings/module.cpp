@@ -118,16 +118,27 @@ py::array_t<T> array_of(const std::vector<T>& values) {
 py::dict analyse(const std::vector<std::string>& names, const std::vector<double>& initial_cell,
                  const std::vector<double>& minimised_cell, const FloatArray& initial,
                  const FloatArray& minimised, double radius, double bond_limit,
-                 const std::vector<std::pair<std::string, double>>& kinds) {
+                 const std::vector<std::pair<std::string, double>>& kinds, bool checked) {
   check_positions(initial, "initial");
   check_positions(minimised, "minimised");
   check_counts(names.size(), initial, minimised);
-  check_length(radius, "sphere radius");
-  if (!std::isfinite(bond_limit)) throw InputError("the bond limit must be a finite number");
+  // Values that input.txt gave the program are taken as they are; the
+  // analysis copes with whatever the reader lets through.
+  if (checked) {
+    check_length(radius, "sphere radius");
+    if (!std::isfinite(bond_limit)) throw InputError("the bond limit must be a finite number");
+  }
+  auto cell = [checked](const std::vector<double>& values, const char* which) {
+    if (checked) return cell_of(cell_values(values, which));
+    if (values.size() != 6) throw InputError(std::string("the ") + which + " cell needs six values");
+    std::array<double, 6> v{};
+    std::copy(values.begin(), values.end(), v.begin());
+    return cell_of(v);
+  };
 
   Structure structure;
-  structure.initial_cell = cell_of(cell_values(initial_cell, "initial"));
-  structure.minimised_cell = cell_of(cell_values(minimised_cell, "minimised"));
+  structure.initial_cell = cell(initial_cell, "initial");
+  structure.minimised_cell = cell(minimised_cell, "minimised");
   structure.names = names;
   const auto n = static_cast<std::size_t>(initial.shape(0));
   structure.initial_positions.resize(n);
@@ -140,8 +151,7 @@ py::dict analyse(const std::vector<std::string>& names, const std::vector<double
   }
   Settings settings{static_cast<float>(radius), static_cast<float>(bond_limit), {}};
   for (const auto& [symbol, reference] : kinds) {
-    if (symbol.empty()) throw InputError("a kind needs a symbol");
-    if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + symbol + " is not finite");
+    if (checked && !std::isfinite(reference)) throw InputError("the reference distance of kind " + symbol + " is not finite");
     settings.kinds.push_back({symbol, static_cast<float>(reference)});
   }
 
@@ -386,7 +396,12 @@ py::tuple run(const py::bytes& input, const std::string& directory) {
     py::gil_scoped_release release;
     result = run_in_memory(bytes, directory);
   }
-  return py::make_tuple(py::bytes(result.report), result.messages, result.status);
+  return py::make_tuple(py::bytes(result.report), py::bytes(result.messages), result.status);
+}
+
+// Text for a Python exception: the program's bytes, invalid UTF-8 replaced.
+std::string message_text(const std::string& bytes) {
+  return py::bytes(bytes).attr("decode")("utf-8", "replace").cast<std::string>();
 }
 
 std::string text_of(std::string_view bytes) {
@@ -407,7 +422,7 @@ py::dict read_input(const py::bytes& input) {
     read_structure(reader, *state);
   } catch (const Fatal&) {
     const MemoryRunResult result = run_in_memory(bytes, "/run");
-    throw InputError(result.messages.empty() ? std::string("input.txt cannot be read") : result.messages);
+    throw InputError(result.messages.empty() ? std::string("input.txt cannot be read") : message_text(result.messages));
   }
   const auto n = static_cast<py::ssize_t>(state->cell_atom_count);
   if (n <= 0) throw InputError("input.txt lists no atoms");
@@ -415,9 +430,10 @@ py::dict read_input(const py::bytes& input) {
   FloatArray second({n, py::ssize_t{3}});
   float* a = first.mutable_data();
   float* b = second.mutable_data();
-  std::vector<std::string> names;
+  // Names and symbols stay bytes (Windows-1251, as the report prints them).
+  py::list names;
   for (int i = 1; i <= n; ++i) {
-    names.push_back(text_of(bytes_of(state->cell_atom_names(i))));
+    names.append(py::bytes(text_of(bytes_of(state->cell_atom_names(i)))));
     const auto& p = state->initial_positions;
     const auto& q = state->minimised_positions;
     const std::size_t row = 3 * static_cast<std::size_t>(i - 1);
@@ -428,7 +444,7 @@ py::dict read_input(const py::bytes& input) {
   for (int k = 1; k <= state->kind_count; ++k) {
     // The reader stores a reference only for the kinds before the last.
     const float reference = k < state->kind_count ? state->bond_reference(k) : 0.0f;
-    kinds.append(py::make_tuple(text_of(bytes_of(state->kind_symbols(k))), reference));
+    kinds.append(py::make_tuple(py::bytes(std::string(bytes_of(state->kind_symbols(k)))), reference));
   }
   auto cell = [](const Cell& c) { return std::vector<float>{c.a, c.b, c.c, c.alpha, c.beta, c.gamma}; };
   py::dict out;
@@ -449,11 +465,11 @@ py::dict read_input(const py::bytes& input) {
 PYBIND11_MODULE(_core, m) {
   using namespace wsphere::python;
   m.doc() = "The wsphere analysis, file readers and program, for the wsphere package.";
-  static py::exception<InputError> input_error(m, "InputError", PyExc_ValueError);
+  py::register_exception<InputError>(m, "InputError", PyExc_ValueError);
 
   m.def("analyse", &analyse, py::arg("names"), py::arg("initial_cell"), py::arg("minimised_cell"),
         py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
-        py::arg("kinds"), "W and compliance of every atom; positions as (n, 3) singles.");
+        py::arg("kinds"), py::arg("checked") = true, "W and compliance of every atom; positions as (n, 3) singles.");
   m.def("prepare", &prepare, py::arg("elements"), py::arg("initial_cell"), py::arg("minimised_cell"),
         py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
         py::arg("kinds") = py::none(),

@@ -31,8 +31,8 @@ class Result:
     """
 
     def __init__(self, prepared, raw):
-        self.names = list(prepared["names"])
-        self.kinds = [symbol for symbol, _ in prepared["kinds"]]
+        self.names = [_text(name) for name in prepared["names"]]
+        self.kinds = [_text(symbol).rstrip(" \0") for symbol, _ in prepared["kinds"]]
         self.references = [float(reference) for _, reference in prepared["kinds"]]
         self.radius = float(prepared["radius"])
         self.bond_limit = float(prepared["bond_limit"])
@@ -43,7 +43,8 @@ class Result:
         self.bonded = raw["bonded"]
         self.kind = raw["kind"]
         self.order = raw["order"]
-        self.statistics = [KindStatistics(s, int(n), float(m), float(g)) for s, n, m, g in raw["statistics"]]
+        self.statistics = [KindStatistics(kind, int(n), float(m), float(g))
+                           for kind, (_, n, m, g) in zip(self.kinds, raw["statistics"])]
 
     def __len__(self):
         return len(self.names)
@@ -76,6 +77,15 @@ class Result:
     def statistics_to_pandas(self):
         import pandas as pd
         return pd.DataFrame([vars(s) for s in self.statistics]).set_index("symbol")
+
+
+def _text(item):
+    """Names and symbols of input.txt are bytes in Windows-1251."""
+    return item.decode("cp1251", errors="replace") if isinstance(item, bytes) else item
+
+
+def _bytes(item):
+    return item if isinstance(item, bytes) else item.encode("cp1251", errors="replace")
 
 
 def _kind_choice(kinds):
@@ -113,10 +123,11 @@ def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None):
     return _analyse_prepared(prepared)
 
 
-def _analyse_prepared(prepared):
-    raw = _core.analyse(prepared["names"], prepared["initial_cell"], prepared["minimised_cell"],
-                        prepared["initial"], prepared["minimised"], prepared["radius"],
-                        prepared["bond_limit"], [(s, float(r)) for s, r in prepared["kinds"]])
+def _analyse_prepared(prepared, checked=True):
+    raw = _core.analyse([_bytes(name) for name in prepared["names"]], prepared["initial_cell"],
+                        prepared["minimised_cell"], prepared["initial"], prepared["minimised"],
+                        prepared["radius"], prepared["bond_limit"],
+                        [(_bytes(s), float(r)) for s, r in prepared["kinds"]], checked)
     return Result(prepared, raw)
 
 
@@ -130,7 +141,7 @@ def _bytes_of(source):
 def analyse_input(source):
     """The analysis of an input.txt (a path, or its bytes) with its own
     settings: the values of the report the program writes for it."""
-    return _analyse_prepared(_core.read_input(_bytes_of(source)))
+    return _analyse_prepared(_core.read_input(_bytes_of(source)), checked=False)
 
 
 @dataclass(frozen=True)
@@ -147,5 +158,7 @@ def run(input_bytes, directory="/run"):
     """The whole program on the bytes of an input.txt, in memory: the report,
     the console's message lines and the exit status. Messages name the files
     as if they stood in `directory`."""
-    report, messages, status = _core.run(_bytes_of(input_bytes), str(directory))
-    return RunResult(report, messages.splitlines(), status)
+    if not isinstance(input_bytes, (bytes, bytearray, memoryview)):
+        raise TypeError("run() takes the bytes of an input.txt; read the file in binary mode")
+    report, messages, status = _core.run(bytes(input_bytes), str(directory))
+    return RunResult(report, messages.decode("utf-8", errors="replace").splitlines(), status)

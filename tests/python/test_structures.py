@@ -54,6 +54,7 @@ def test_every_kind_of_structure_gives_the_same_result(pair, first, second):
         np.testing.assert_array_equal(got, want)
 
 
+@pytest.mark.filterwarnings("ignore:crystal system")
 def test_a_cif_read_by_ase_gives_what_wsphere_reads():
     path = os.path.join(DATA, "gulp", "stw-ge-c0002.cif")
     ours = wsphere.read(path)

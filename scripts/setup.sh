@@ -3,7 +3,8 @@
 # for the compiler matrix), CMake, GoogleTest, Google Benchmark, Python 3 for
 # the report summary script and its test, numpy for the reference model of the
 # differential test, and gemmi with PEGTL for the companion program
-# wsphere-input.
+# wsphere-input; for the Python package wsphere: pybind11, the Python headers,
+# ASE, pymatgen, matplotlib, pandas and pytest (Debian's, for /usr/bin/python3).
 set -euo pipefail
 
 missing=()
@@ -18,6 +19,13 @@ command -v python3 >/dev/null 2>&1 || missing+=(python3)
 /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 || missing+=(python3-numpy)
 [ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
 [ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)
+[ -f /usr/include/pybind11/pybind11.h ] || missing+=(pybind11-dev)
+/usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' \
+  >/dev/null 2>&1 || missing+=(python3-dev)
+for module in ase:python3-ase pymatgen:python3-pymatgen matplotlib:python3-matplotlib \
+    pandas:python3-pandas pytest:python3-pytest; do
+  /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || missing+=("${module#*:}")
+done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

@@ -22,10 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "bond_reference.hpp"
 #include "companion/cif_file.hpp"
 #include "companion/crystal.hpp"
 #include "companion/expansion.hpp"
 #include "companion/gulp_files.hpp"
+#include "companion/geometry.hpp"
 #include "companion/input_file.hpp"
 #include "companion/kinds.hpp"
 #include "companion/text_scan.hpp"
@@ -234,7 +236,7 @@ companion::Crystal crystal_of(const std::string& file, const std::array<double, 
     companion::Atom atom;
     atom.element = elements[i];
     atom.origin = "atom " + std::to_string(i + 1);
-    for (int k = 0; k < 3; ++k) atom.frac[k] = p[3 * i + k] - std::floor(p[3 * i + k]);
+    for (int k = 0; k < 3; ++k) atom.frac[static_cast<std::size_t>(k)] = companion::wrapped(p[3 * i + static_cast<std::size_t>(k)]);
     crystal.atoms.push_back(std::move(atom));
   }
   return crystal;
@@ -281,8 +283,7 @@ py::dict prepare(const std::vector<std::string>& elements, const std::vector<dou
         reference = *(*kind_choice)[m].second;
         if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + kinds[m] + " is not finite");
       } else {
-        const companion::BondMean bond =
-            companion::mean_bond_distance(crystal, names, kinds, static_cast<int>(m), bond_limit);
+        const companion::BondMean bond = measured_bond_distance(crystal, names, kinds, static_cast<int>(m), bond_limit);
         if (bond.atoms == 0) {
           throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it");
         }
@@ -459,6 +460,21 @@ py::dict read_input(const py::bytes& input) {
   return out;
 }
 
+// Both ways of measuring a reference, for the tests: (fast, plain) as
+// (mean, distances, atoms).
+py::tuple compare_references(const std::vector<std::string>& elements, const std::vector<double>& cell,
+                             const DoubleArray& positions, const std::vector<std::string>& kinds, int kind,
+                             double limit) {
+  check_positions(positions, "initial");
+  if (static_cast<std::size_t>(positions.shape(0)) != elements.size()) throw InputError("one element per atom");
+  const companion::Crystal crystal = crystal_of("initial", cell_values(cell, "initial"), elements, positions);
+  const std::vector<std::string> names = companion::atom_names(crystal.atoms, kinds);
+  const companion::BondMean fast = measured_bond_distance(crystal, names, kinds, kind, limit);
+  const companion::BondMean plain = companion::mean_bond_distance(crystal, names, kinds, kind, limit);
+  return py::make_tuple(py::make_tuple(fast.mean, fast.count, fast.atoms),
+                        py::make_tuple(plain.mean, plain.count, plain.atoms));
+}
+
 }  // namespace
 }  // namespace wsphere::python
 
@@ -474,6 +490,8 @@ PYBIND11_MODULE(_core, m) {
         py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
         py::arg("kinds") = py::none(),
         "Kinds, names, references and singles as wsphere-input would write them to input.txt.");
+  m.def("_compare_references", &compare_references, py::arg("elements"), py::arg("cell"), py::arg("positions"),
+        py::arg("kinds"), py::arg("kind"), py::arg("limit"));
   m.def("read_states", &read_states, py::arg("path"),
         "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final).");
   m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");

@@ -52,3 +52,8 @@ add_dependencies(wsphere_windows_tests wsphere wsphere_event_probe)
 add_test(NAME windows_platform_and_process
          COMMAND ${WSPHERE_WINE} --unprivileged $<TARGET_FILE:wsphere_windows_tests>)
 set_tests_properties(windows_shared_units windows_platform_and_process PROPERTIES TIMEOUT 600)
+
+# control-C as Wine delivers it: SIGINT to the running program.
+add_test(NAME windows_control_c
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/windows/control_c_test.sh ${WSPHERE_WINE} $<TARGET_FILE:wsphere>)
+set_tests_properties(windows_control_c PROPERTIES TIMEOUT 120)

@@ -47,6 +47,11 @@ target_compile_definitions(wsphere_windows_tests PRIVATE
   WSPHERE_EXE="${WSPHERE_HOST_DRIVE}$<TARGET_FILE:wsphere>"
   WSPHERE_EVENT_PROBE_EXE="${WSPHERE_HOST_DRIVE}$<TARGET_FILE:wsphere_event_probe>")
 add_dependencies(wsphere_windows_tests wsphere wsphere_event_probe)
+if(TARGET wsphere-input)
+  target_compile_definitions(wsphere_windows_tests PRIVATE
+    WSPHERE_INPUT_EXE="${WSPHERE_HOST_DRIVE}$<TARGET_FILE:wsphere-input>")
+  add_dependencies(wsphere_windows_tests wsphere-input)
+endif()
 # The read-only attribute is a permission bit under Wine, which root passes:
 # run by root, the tests run as an unprivileged user.
 add_test(NAME windows_platform_and_process

@@ -143,3 +143,26 @@ TEST(WindowsProcess, ConsoleEventsEndTheRunWithTheirStatus) {
 
 }  // namespace
 }  // namespace wsphere::windows_testing
+
+#ifdef WSPHERE_INPUT_EXE
+namespace wsphere::windows_testing {
+namespace {
+
+// The companion writes input.txt from a minimisation's printed output with
+// its bytes as on Linux (LF line ends), and wsphere.exe runs on it.
+TEST(WindowsProcess, CompanionWritesAnInputThatRuns) {
+  TempFolder folder;
+  const std::string gout = test_data_folder() + "\\gulp\\stw-ge-c0002.gout";
+  const Outcome made = run_process(WSPHERE_INPUT_EXE, folder.path(), "\"" + gout + "\" -o input.txt");
+  ASSERT_EQ(made.status, 0u) << made.err;
+  const std::string input = read_file(folder / "input.txt");
+  EXPECT_EQ(input.find('\r'), std::string::npos);
+  EXPECT_NE(input.find("\n186 "), std::string::npos);  // the atom count
+  const Outcome ran = run_process(wsphere_exe(), folder.path());
+  EXPECT_EQ(ran.status, 0u);
+  EXPECT_EQ(ran.err, "");
+}
+
+}  // namespace
+}  // namespace wsphere::windows_testing
+#endif

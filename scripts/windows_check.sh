@@ -6,7 +6,8 @@
 #      codes), a real control-C;
 #   3. the Windows download: the ZIP made by cpack, unzipped, its wsphere.exe
 #      run on its own example;
-#   4. the differential test against the reference model, through the .exe.
+#   4. the differential test against the reference model, through the .exe
+#      (WSPHERE_WINDOWS_CASES cases, 120 by default; the seed is printed).
 # Ends with a line "windows: N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -45,9 +46,21 @@ package() {
   return $result
 }
 
+# The generated cases of the differential test through wsphere.exe, against
+# the reference model and the Linux program (when built): report bytes,
+# message lines (Windows paths mapped back) and the low byte of the status.
+difftest() {
+  local python binaries=(--binary build-windows/wsphere.exe)
+  python="$(scripts/python_with_numpy.sh)" || return 1
+  [ -x build/wsphere ] && binaries=(--binary build/wsphere "${binaries[@]}")
+  "$python" tests/reference/difftest.py --count "${WSPHERE_WINDOWS_CASES:-120}" --jobs 2 --quiet \
+    "${binaries[@]}" --wrapper scripts/wine.sh --keep build-windows/difftest-failures
+}
+
 step "cross-compile (mingw-w64)" build
 step "ctest under Wine" ctest --preset windows
 step "ZIP download" package
+step "differential test through wsphere.exe" difftest
 
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,8 +2,10 @@
 # Installs what the build needs when it is missing: compilers (g++, and clang++
 # for the compiler matrix), CMake, GoogleTest, Google Benchmark, Python 3 for
 # the report summary script and its test, numpy for the reference model of the
-# differential test, and gemmi with PEGTL for the companion program
-# wsphere-input.
+# differential test, gemmi with PEGTL for the companion program
+# wsphere-input, and for the Windows build mingw-w64 (g++ with POSIX threads)
+# with Wine to run its tests and GoogleTest's sources (built for Windows
+# there).
 set -euo pipefail
 
 missing=()
@@ -18,6 +20,11 @@ command -v python3 >/dev/null 2>&1 || missing+=(python3)
 /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 || missing+=(python3-numpy)
 [ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
 [ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || missing+=(g++-mingw-w64-x86-64-posix)
+command -v wine >/dev/null 2>&1 || missing+=(wine)
+[ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
+[ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+command -v setpriv >/dev/null 2>&1 || missing+=(util-linux)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

@@ -32,6 +32,8 @@ class Run {
   // A run on input.txt and output.txt of `directory`, which should be an
   // absolute path: the messages print it as the start of the full path.
   static std::unique_ptr<Run> on_directory(const std::filesystem::path& directory, Console& console);
+  // A run on the files of these full paths.
+  static std::unique_ptr<Run> on_files(std::string input_path, std::string output_path, Console& console);
 
   // Legacy name: OPEN_READ. Opens both files, reads the input, writes the
   // coordinate tables and corrects the minimised coordinates.

@@ -38,7 +38,8 @@ class Run {
   // Legacy name: OPEN_READ. Opens both files, reads the input, writes the
   // coordinate tables and corrects the minimised coordinates.
   void read_input();
-  // Legacy name: RAZMNOJENIE. Fills the block and writes the block tables.
+  // Legacy name: RAZMNOJENIE. Fills the block and writes the block tables,
+  // when either is on.
   void build_block();
   // Legacy name: KALMIR. The neighbour-sphere analysis and every table that
   // follows it.
@@ -55,7 +56,6 @@ class Run {
   const std::string& unit_path(int unit) const;
 
   const StructureState& state() const { return state_; }
-  const Block& block() const { return block_; }
   const AnalysisResults& results() const { return results_; }
 
  private:

@@ -54,6 +54,7 @@ class OutputConnection : public OutputUnit {
   void write_whole_blocks();
   void flush();
   void write_out(const char* bytes, std::size_t size);
+  void finish_line(std::string_view rest) noexcept;
 
   FileHandle file_;
   Console& console_;
@@ -62,6 +63,7 @@ class OutputConnection : public OutputUnit {
   std::size_t used_ = 0;
   std::size_t file_offset_ = 0;  // where the next write lands
   bool cut_pending_ = true;
+  bool regular_file_ = false;  // known at the first line
 };
 
 class StderrConsole : public Console {

@@ -29,8 +29,12 @@ class FileHandle {
   // for a console interrupt that came while it waited, Fatal 39 on failure.
   std::size_t read(char* buffer, std::size_t size);
   // Writes at least one of the `size` bytes and returns how many; raises
-  // Fatal 38 on failure.
+  // Fatal 38 on failure and Interrupted for a console interrupt that came
+  // while it waited for a pipe or a device to take the bytes.
   std::size_t write(const char* bytes, std::size_t size);
+  // From now on a write that would have to wait for a pipe or a device writes
+  // nothing and returns 0 instead. Regular files never wait. Open files only.
+  void stop_waiting() noexcept;
   // Sets the end of the file at `length` and the position at its start.
   // Returns false, touching nothing, where the file is no regular file (a
   // device or a pipe); raises Fatal 38 when the system refuses.
@@ -49,6 +53,7 @@ class FileHandle {
   std::string path_;
   std::intptr_t handle_ = kClosed;
   bool read_only_ = false;
+  bool waiting_ = true;  // false after stop_waiting
 };
 
 // The message of a failed open from the system's error code (errno on POSIX,

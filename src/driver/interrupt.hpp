@@ -17,6 +17,9 @@ void install_interrupt_handlers();
 // Raises Interrupted when an event has been recorded.
 void check_interrupt();
 
+// True once an event has been recorded.
+bool interrupt_pending();
+
 // "control-C", "control-BREAK" or "window-CLOSE" for the event number that
 // Interrupted carries (a signal on POSIX, a console event on Windows).
 std::string_view interrupt_event_name(int event);

@@ -55,13 +55,26 @@ std::size_t FileHandle::read(char* buffer, std::size_t size) {
   }
 }
 
+// A write held up by a pipe that nobody empties returns with EINTR when a
+// console interrupt comes (the handlers leave out SA_RESTART): the interrupt
+// ends the wait, other signals do not.
 std::size_t FileHandle::write(const char* bytes, std::size_t size) {
   for (;;) {
     const ssize_t written = ::write(descriptor(handle_), bytes, size);
     if (written > 0) return static_cast<std::size_t>(written);
-    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EINTR) {
+      check_interrupt();
+      continue;
+    }
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;  // after stop_waiting
     throw Fatal(Msg::write_failure, unit_);
   }
+}
+
+void FileHandle::stop_waiting() noexcept {
+  const int fd = descriptor(handle_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 bool FileHandle::cut_and_rewind(std::size_t length) {

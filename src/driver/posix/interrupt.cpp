@@ -30,6 +30,8 @@ void check_interrupt() {
   if (const int signal = g_signal; signal != 0) throw Interrupted(signal);
 }
 
+bool interrupt_pending() { return g_signal != 0; }
+
 std::string_view interrupt_event_name(int signal) {
   switch (signal) {
     case SIGQUIT: return "control-BREAK";

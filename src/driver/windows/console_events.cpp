@@ -42,6 +42,8 @@ void check_interrupt() {
   if (const LONG pending = g_pending; pending != 0) throw Interrupted(static_cast<int>(pending - 1));
 }
 
+bool interrupt_pending() { return g_pending != 0; }
+
 std::string_view interrupt_event_name(int event) {
   switch (event) {
     case CTRL_BREAK_EVENT: return "control-BREAK";

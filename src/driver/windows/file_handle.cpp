@@ -89,9 +89,20 @@ std::size_t FileHandle::write(const char* bytes, std::size_t size) {
   for (;;) {
     DWORD written = 0;
     const auto wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
-    if (::WriteFile(native(handle_), bytes, wanted, &written, nullptr) && written > 0) return written;
+    if (::WriteFile(native(handle_), bytes, wanted, &written, nullptr)) {
+      if (written > 0 || !waiting_) return written;  // 0: a pipe that stopped waiting is full
+      continue;
+    }
     if (::GetLastError() != ERROR_OPERATION_ABORTED) throw Fatal(Msg::write_failure, unit_);
+    check_interrupt();  // the console handler cancelled a write held up by a pipe
   }
+}
+
+// Only a pipe can hold a write up: it stops waiting for its reader.
+void FileHandle::stop_waiting() noexcept {
+  if (::GetFileType(native(handle_)) != FILE_TYPE_PIPE) return;
+  DWORD mode = PIPE_NOWAIT;
+  if (::SetNamedPipeHandleState(native(handle_), &mode, nullptr, nullptr)) waiting_ = false;
 }
 
 bool FileHandle::cut_and_rewind(std::size_t length) {

@@ -54,12 +54,11 @@ std::unique_ptr<Run> run_on_input() {
   return Run::on_directory(input_directory().path(), console);
 }
 
-// The structure and block of the largest input, read as the program reads it.
+// The structure of the largest input, read as the program reads it.
 const Run& prepared_run() {
   static const std::unique_ptr<Run> run = [] {
     auto r = run_on_input();
     r->read_input();
-    r->build_block();
     return r;
   }();
   return *run;

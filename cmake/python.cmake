@@ -34,7 +34,7 @@ set(WSPHERE_PYTHON_BUILT ON)
 message(STATUS "Python package: built for ${Python3_EXECUTABLE}")
 
 # The extension links the static libraries into a shared object.
-set_target_properties(wsphere_core wsphere_input_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
+set_target_properties(wsphere_analysis wsphere_core wsphere_input_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 set(WSPHERE_PYTHON_DIR ${CMAKE_CURRENT_BINARY_DIR}/python/wsphere)
 # No link-time optimisation: the analysis keeps the rounding it has in the program.

@@ -2,8 +2,10 @@
 # Installs what the build needs when it is missing: compilers (g++, and clang++
 # for the compiler matrix), CMake, GoogleTest, Google Benchmark, Python 3 for
 # the report summary script and its test, numpy for the reference model of the
-# differential test, and gemmi with PEGTL for the companion program
-# wsphere-input; for the Python package wsphere: pybind11, the Python headers,
+# differential test, gemmi with PEGTL for the companion program
+# wsphere-input, for the Windows build mingw-w64 (g++ with POSIX threads)
+# with Wine to run its tests and GoogleTest's sources (built for Windows
+# there), and for the Python package wsphere: pybind11, the Python headers,
 # ASE, pymatgen, matplotlib, pandas and pytest (Debian's, for /usr/bin/python3).
 set -euo pipefail
 
@@ -26,6 +28,11 @@ for module in ase:python3-ase pymatgen:python3-pymatgen matplotlib:python3-matpl
     pandas:python3-pandas pytest:python3-pytest; do
   /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || missing+=("${module#*:}")
 done
+command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || missing+=(g++-mingw-w64-x86-64-posix)
+command -v wine >/dev/null 2>&1 || missing+=(wine)
+[ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
+[ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+command -v setpriv >/dev/null 2>&1 || missing+=(util-linux)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2

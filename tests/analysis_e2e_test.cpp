@@ -85,7 +85,8 @@ TEST(QuartzPhysics, UniformStrainGivesWFromTheSquaredDistances) {
   analyse(a, quartz_with_minimised(
                  "4.950919 4.950919 5.452788 90.000000 90.000000 120.000000 scaled", true));
   const StructureState& state = a.run->state();
-  const Block& block = a.run->block();
+  Block block;
+  build_block(analysis_input(state), block);
   const CellMetric metric = cell_metric(state.initial_cell);
   const double radius_sq = static_cast<double>(state.sphere_radius) * state.sphere_radius;
   for (int k = 1; k <= 9; ++k) {

@@ -3,6 +3,7 @@
 // is held up keeps every line written before it.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -163,6 +164,32 @@ TEST(ReportOutputE2E, InterruptWhileTheReportIsHeldUpKeepsWholeLines) {
   EXPECT_LT(received.size(), full_report.size());
   EXPECT_TRUE(full_report.compare(0, received.size(), received) == 0);
   EXPECT_EQ(received.substr(received.size() - 2), "\r\n");
+}
+
+// The report goes into a named pipe that nobody ever reads (the program's own
+// read-write opening keeps it open): the first writes fill the pipe and the
+// next one waits for good. An interrupt must end that wait and the run, and the
+// closing must not wait for the pipe either.
+TEST(ReportOutputE2E, InterruptEndsAWriteThatWaitsForAStalledPipe) {
+  const std::string input = large_report_input();
+  TempDir dir;
+  write_file(dir / "input.txt", input);
+  ASSERT_EQ(::mkfifo((dir / "output.txt").c_str(), 0600), 0);
+  Process process(dir.path());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::kill(process.pid(), SIGINT);
+  bool ended = false;
+  for (int waited = 0; waited < 1000 && !ended; ++waited) {  // at most 10 s
+    siginfo_t info{};
+    ended = ::waitid(P_PID, static_cast<id_t>(process.pid()), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == process.pid();
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!ended) ::kill(process.pid(), SIGKILL);
+  const Outcome outcome = process.wait();
+  EXPECT_TRUE(ended) << "the run went on waiting for the pipe after the interrupt";
+  EXPECT_EQ(outcome.status, 128 + SIGINT);
+  EXPECT_EQ(outcome.err, "runerr: error (200): program aborting due to control-C event\n");
 }
 
 }  // namespace

@@ -332,6 +332,39 @@ TEST(SphereFilter, ThousandAtomsLeaveFewCandidatesPerCentre) {
 // The atoms lie on a line through the cell, 1 to 1000 in order: the first
 // atom's candidates are the atoms up to about 135, atom 200's those from about
 // 67 to 333, so that their marks share words but not all bits.
+// Beyond the program's capacity: 12,000 atoms make block numbers past 2^18,
+// so every level of the filter's marks is in use. Sampled centres give the
+// full scan's passes; random atom order spreads each sphere over the block.
+TEST(SphereFilter, LargeStructureGivesTheFullScanPasses) {
+  constexpr int kAtoms = 12000;
+  std::mt19937 engine(5);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  std::vector<float> x(kAtoms), y(kAtoms), z(kAtoms);
+  for (int i = 0; i < kAtoms; ++i) {
+    x[i] = unit(engine);
+    y[i] = unit(engine);
+    z[i] = unit(engine);
+  }
+  const std::vector<AtomName> names(kAtoms, AtomName{'X', '1', ' ', ' ', ' ', ' '});
+  AnalysisInput input;
+  input.initial_cell = input.minimised_cell = {60.0f, 60.0f, 30.0f, 90.0f, 95.0f, 100.0f};
+  input.sphere_radius = 4.0f;
+  input.bond_limit = 2.0f;
+  input.atom_count = kAtoms;
+  input.names = names.data();
+  input.initial = input.minimised = {x.data(), y.data(), z.data()};
+  const SphereSetup setup = sphere_setup(input);
+  SphereFilter filter(setup, input);
+  ASSERT_TRUE(filter.usable());
+  for (int centre : {1, 2, 4001, 9710, 11999, 12000}) {
+    const Record full = record([&](auto& on) { return centre_pass(setup, input, centre, on); });
+    const Record filtered =
+        record([&](auto& on) { return filtered_centre_pass(setup, filter, input, centre, on); });
+    EXPECT_EQ(full, filtered) << "centre " << centre;
+    EXPECT_GT(full.sums[0], 10u) << "centre " << centre;
+  }
+}
+
 TEST(SphereFilter, VisitThatThrowsLeavesNoMarks) {
   const auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
   SphereFilter filter(sphere_setup(analysis_input(s->state)), analysis_input(s->state));

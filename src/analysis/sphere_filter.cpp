@@ -190,6 +190,7 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   }
   marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
   marked_words_.assign((marks_.size() + 63) / 64, 0);
+  marked_groups_.assign((marked_words_.size() + 63) / 64, 0);
 }
 
 // Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
@@ -202,6 +203,7 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
   const Metric m = metric_;
   std::uint64_t* marks = marks_.data();
   std::uint64_t* marked_words = marked_words_.data();
+  std::uint64_t* marked_groups = marked_groups_.data();
   for (int k = first; k < end; ++k) {
     const double dx = x[k] + offset[0];
     const double dy = y[k] + offset[1];
@@ -212,6 +214,7 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
     const auto kept = static_cast<std::uint64_t>(q <= keep_limit_);
     marks[j >> 6] |= kept << (j & 63);
     marked_words[j >> 12] |= kept << ((j >> 6) & 63);
+    marked_groups[j >> 18] |= kept << ((j >> 12) & 63);
   }
 }
 

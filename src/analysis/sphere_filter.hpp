@@ -81,6 +81,9 @@ class SphereFilter {
   std::vector<std::uint64_t> marks_;
   // One bit per word of marks_: the words that hold a mark.
   std::vector<std::uint64_t> marked_words_;
+  // One bit per word of marked_words_: the words that hold a bit, so that a
+  // centre's scan does not grow with the structure.
+  std::vector<std::uint64_t> marked_groups_;
 };
 
 template <class Visit>
@@ -110,7 +113,7 @@ void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visi
 }
 
 // Visits the marked block atoms in ascending order and clears the marks: only
-// the words that the summary shows marked are read. Each word is cleared
+// the words that the two summaries show marked are read. Each word is cleared
 // before its atoms are visited; if a visit throws, the guard clears every mark
 // so that the next centre starts with none.
 template <class Visit>
@@ -122,20 +125,27 @@ void SphereFilter::visit_marked(Visit& visit) {
       if (done) return;
       std::fill(filter.marks_.begin(), filter.marks_.end(), 0);
       std::fill(filter.marked_words_.begin(), filter.marked_words_.end(), 0);
+      std::fill(filter.marked_groups_.begin(), filter.marked_groups_.end(), 0);
     }
   } clear{*this};
-  for (std::size_t group = 0; group < marked_words_.size(); ++group) {
-    std::uint64_t words = marked_words_[group];
-    marked_words_[group] = 0;
-    while (words != 0) {
-      const std::size_t index = group * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
-      words &= words - 1;
-      std::uint64_t word = marks_[index];
-      marks_[index] = 0;
-      const int base = static_cast<int>(index) * 64;
-      while (word != 0) {
-        visit(base + __builtin_ctzll(word));
-        word &= word - 1;
+  for (std::size_t top = 0; top < marked_groups_.size(); ++top) {
+    std::uint64_t groups = marked_groups_[top];
+    marked_groups_[top] = 0;
+    while (groups != 0) {
+      const std::size_t group = top * 64 + static_cast<std::size_t>(__builtin_ctzll(groups));
+      groups &= groups - 1;
+      std::uint64_t words = marked_words_[group];
+      marked_words_[group] = 0;
+      while (words != 0) {
+        const std::size_t index = group * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+        words &= words - 1;
+        std::uint64_t word = marks_[index];
+        marks_[index] = 0;
+        const int base = static_cast<int>(index) * 64;
+        while (word != 0) {
+          visit(base + __builtin_ctzll(word));
+          word &= word - 1;
+        }
       }
     }
   }

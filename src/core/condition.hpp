@@ -45,15 +45,16 @@ class MathDomainError : public std::exception {
   const char* what() const noexcept override { return "wsphere: sqrt domain error"; }
 };
 
-// A console interrupt seen at a safe point.
+// A console interrupt seen at a safe point. The event is the system's number
+// of it: a signal on POSIX, a console control event on Windows.
 class Interrupted : public std::exception {
  public:
-  explicit Interrupted(int signal) : signal_(signal) {}
-  int signal() const { return signal_; }
+  explicit Interrupted(int event) : event_(event) {}
+  int event() const { return event_; }
   const char* what() const noexcept override { return "wsphere: interrupted"; }
 
  private:
-  int signal_;
+  int event_;
 };
 
 }  // namespace wsphere

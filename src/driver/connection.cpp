@@ -1,12 +1,9 @@
 #include "driver/connection.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "driver/message_line.hpp"
 #include "driver/interrupt.hpp"
@@ -15,61 +12,16 @@ namespace wsphere {
 
 namespace {
 
-bool refused(int error) { return error == EACCES || error == EPERM || error == EROFS; }
-
-Msg open_failure_message(int error) {
-  if (refused(error)) return Msg::permission_denied;
-  if (error == ENAMETOOLONG) return Msg::file_name_error;
-  return Msg::open_failure;
-}
-
 // The report goes out in pieces that end where the file reaches a multiple of
 // this size: the system then keeps the file in large aligned blocks of memory,
 // which cost it less to fill and, at the next run, to cut.
 constexpr std::size_t kBlockSize = 1 << 16;
 
+// How long an interrupted run waits for a pipe to take the rest of a line
+// that it had begun to write.
+constexpr auto kLineEndPatience = std::chrono::seconds(2);
+
 }  // namespace
-
-void write_stderr(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
-void FileHandle::open() {
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ >= 0) return;
-  const int error = errno;
-  if (refused(error)) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ >= 0) {
-      read_only_ = true;
-      return;
-    }
-  }
-  throw Fatal(open_failure_message(error), unit_);
-}
-
-// A close interrupted by a signal has still released the descriptor (Linux),
-// so it is not retried; only a reported I/O failure counts.
-bool FileHandle::close() noexcept {
-  if (fd_ < 0) return true;
-  const int result = ::close(fd_);
-  fd_ = -1;
-  return result == 0 || errno == EINTR;
-}
-
-std::size_t InputConnection::read(char* buffer, std::size_t size) {
-  for (;;) {
-    check_interrupt();
-    const ssize_t got = ::read(file_.fd(), buffer, size);
-    if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) throw Fatal(Msg::read_failure, 1);
-  }
-}
 
 char* OutputConnection::line_room(std::size_t size) {
   if (buffer_.size() < used_ + size) buffer_.resize(std::max(used_ + size, kBlockSize + 256));
@@ -81,7 +33,8 @@ void OutputConnection::commit_line(std::size_t size) {
   if (file_.read_only()) throw Fatal(Msg::write_read_only, 2);
   if (cut_pending_) {
     cut_pending_ = false;
-    if (replace_with_first_line(size)) return;
+    regular_file_ = replace_with_first_line(size);
+    if (regular_file_) return;
   }
   used_ += size;
   if (used_ >= kBlockSize) write_whole_blocks();
@@ -96,14 +49,7 @@ void OutputConnection::commit_line(std::size_t size) {
 // or pipe (output.txt linked to /dev/null, say) has nothing to cut: the line
 // then stays in the buffer like any other.
 bool OutputConnection::replace_with_first_line(std::size_t size) {
-  struct stat status {};
-  if (::fstat(file_.fd(), &status) != 0) throw Fatal(Msg::write_failure, 2);
-  if (!S_ISREG(status.st_mode)) return false;
-  const auto length = static_cast<off_t>(size);
-  int cut = 0;
-  while ((cut = ::ftruncate(file_.fd(), length)) != 0 && errno == EINTR) {
-  }
-  if (cut != 0 || ::lseek(file_.fd(), 0, SEEK_SET) != 0) throw Fatal(Msg::write_failure, 2);
+  if (!file_.cut_and_rewind(size)) return false;
   write_out(buffer_.data(), size);
   return true;
 }
@@ -113,9 +59,10 @@ void OutputConnection::field_overflow() {
 }
 
 // Writes the buffered lines up to the last block boundary of the file and
-// keeps the rest, less than a block, at the start of the buffer.
+// keeps the rest, less than a block, at the start of the buffer. A pipe or a
+// device gets every buffered line: its pieces end on a line end.
 void OutputConnection::write_whole_blocks() {
-  const std::size_t rest = (file_offset_ + used_) % kBlockSize;
+  const std::size_t rest = regular_file_ ? (file_offset_ + used_) % kBlockSize : 0;
   const std::size_t whole = used_ - rest;  // used_ is at least a block
   used_ = 0;  // after a failure nothing is written twice
   write_out(buffer_.data(), whole);
@@ -132,11 +79,34 @@ void OutputConnection::flush() {
 void OutputConnection::write_out(const char* bytes, std::size_t size) {
   std::string_view rest(bytes, size);
   while (!rest.empty() && file_.is_open()) {
-    const ssize_t written = ::write(file_.fd(), rest.data(), rest.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) throw Fatal(Msg::write_failure, 2);
-    rest.remove_prefix(static_cast<std::size_t>(written));
-    file_offset_ += static_cast<std::size_t>(written);
+    std::size_t written = 0;
+    try {
+      if (rest.data() != bytes) check_interrupt();  // an interrupt cuts a write short
+      written = file_.write(rest.data(), rest.size());
+    } catch (const Interrupted&) {
+      if (rest.data() != bytes && rest.data()[-1] != '\n') finish_line(rest);
+      throw;
+    }
+    rest.remove_prefix(written);
+    file_offset_ += written;
+  }
+}
+
+// An interrupt came while a pipe held up the rest of a line: the line is
+// finished if the pipe takes it soon, so that a reader who comes back finds
+// whole lines. Nothing after it is written.
+void OutputConnection::finish_line(std::string_view rest) noexcept {
+  std::string_view line = rest.substr(0, rest.find('\n') + 1);
+  const auto deadline = std::chrono::steady_clock::now() + kLineEndPatience;
+  try {
+    file_.stop_waiting();
+    while (!line.empty() && std::chrono::steady_clock::now() < deadline) {
+      const std::size_t written = file_.write(line.data(), line.size());
+      if (written == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      line.remove_prefix(written);
+    }
+  } catch (...) {
+    // The interrupt is what the run reports.
   }
 }
 
@@ -145,8 +115,12 @@ void OutputConnection::close() {
   if (!file_.close()) throw Fatal(Msg::write_failure, 2);
 }
 
+// After an interrupt, a pipe or a device gets no more lines: its reader may
+// have stalled, and it must not hold up the end of the run. A regular file
+// never waits and gets every whole line.
 void OutputConnection::close_quietly() noexcept {
   try {
+    if (interrupt_pending() && !regular_file_) used_ = 0;
     flush();
   } catch (...) {
     // The run is already ending on a failure; that failure is the one reported.

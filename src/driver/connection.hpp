@@ -8,36 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/file_handle.hpp"
+#include "driver/system.hpp"
 #include "driver/units.hpp"
 
 namespace wsphere {
-
-// An open file of one unit.
-class FileHandle {
- public:
-  FileHandle(int unit, std::string full_path) : unit_(unit), path_(std::move(full_path)) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() { close(); }
-
-  // Opens the file, creating it empty if it does not exist. Raises Fatal with
-  // 9 (access refused even for reading), 43 (name rejected) or 30 (other).
-  void open();
-  // Releases the file; returns false when the system reports a failure.
-  bool close() noexcept;
-
-  int unit() const { return unit_; }
-  const std::string& path() const { return path_; }
-  bool is_open() const { return fd_ >= 0; }
-  bool read_only() const { return read_only_; }
-  int fd() const { return fd_; }
-
- private:
-  int unit_;
-  std::string path_;
-  int fd_ = -1;
-  bool read_only_ = false;
-};
 
 // Unit 1: the bytes of input.txt, read on demand.
 class InputConnection : public InputUnit {
@@ -47,9 +22,8 @@ class InputConnection : public InputUnit {
   void open() override { file_.open(); }
   void close() noexcept override { file_.close(); }
   const std::string& path() const override { return file_.path(); }
-  // Retries reads interrupted by a signal that the run does not act on;
-  // raises Interrupted for a console interrupt and Fatal 39 for a failed read.
-  std::size_t read(char* buffer, std::size_t size) override;
+  // Raises Interrupted for a console interrupt and Fatal 39 for a failed read.
+  std::size_t read(char* buffer, std::size_t size) override { return file_.read(buffer, size); }
 
  private:
   FileHandle file_;
@@ -80,6 +54,7 @@ class OutputConnection : public OutputUnit {
   void write_whole_blocks();
   void flush();
   void write_out(const char* bytes, std::size_t size);
+  void finish_line(std::string_view rest) noexcept;
 
   FileHandle file_;
   Console& console_;
@@ -88,10 +63,8 @@ class OutputConnection : public OutputUnit {
   std::size_t used_ = 0;
   std::size_t file_offset_ = 0;  // where the next write lands
   bool cut_pending_ = true;
+  bool regular_file_ = false;  // known at the first line
 };
-
-// Writes text to the standard error stream, retrying interrupted writes.
-void write_stderr(std::string_view text);
 
 class StderrConsole : public Console {
  public:

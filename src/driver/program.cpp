@@ -5,13 +5,11 @@
 #include "driver/message_line.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/memory_units.hpp"
+#include "driver/system.hpp"
 
 namespace wsphere {
 
 namespace {
-
-constexpr int kMathErrorStatus = 3;
-constexpr int kSignalStatusBase = 128;
 
 int steps(Run& run) {
   run.read_input();
@@ -29,27 +27,32 @@ int execute(Run& run, Console& console) {
     const std::string path = fatal.unit() > 0 ? run.unit_path(fatal.unit()) : std::string();
     console.write(message_line(fatal.msg(), fatal.unit(), path) + "\n");
     run.close_after_failure();
-    return static_cast<int>(fatal.msg());
+    return severe_status(fatal.msg());
   } catch (const std::bad_alloc&) {
     // Memory runs out only on input lines of hundreds of megabytes in a
     // process with a memory limit: a severe condition, not a crash.
     console.write(message_line(Msg::out_of_memory, 0, "") + "\n");
     run.close_after_failure();
-    return static_cast<int>(Msg::out_of_memory);
+    return severe_status(Msg::out_of_memory);
   } catch (const MathDomainError&) {
     console.write("\r\nrun-time error M6201: MATH\r\n- sqrt: DOMAIN error\r\n");
     run.close_after_failure();
     return kMathErrorStatus;
   } catch (const Interrupted& interrupt) {
-    const auto event = interrupt_event_name(interrupt.signal());
+    const auto event = interrupt_event_name(interrupt.event());
     console.write(message_line(Msg::aborting, 0, event) + "\n");
     run.close_after_failure();
-    return kSignalStatusBase + interrupt.signal();
+    return interrupt_status(interrupt.event());
   }
 }
 
 int run_in_directory(const std::filesystem::path& directory, Console& console) {
   auto run = Run::on_directory(directory, console);
+  return execute(*run, console);
+}
+
+int run_in_working_directory(Console& console) {
+  auto run = Run::on_files(full_path("input.txt"), full_path("output.txt"), console);
   return execute(*run, console);
 }
 

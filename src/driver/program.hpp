@@ -13,13 +13,16 @@
 
 namespace wsphere {
 
-// Runs the four steps of `run` and returns the exit status: 0, the message
-// number of a severe condition, 3 for the square root of a bad value, or 128
-// plus the signal number of a console interrupt.
+// Runs the four steps of `run` and returns the exit status (system.hpp): 0,
+// the status of a severe condition, 3 for the square root of a bad value, or
+// the status of a console interrupt.
 int execute(Run& run, Console& console);
 
 // The program on input.txt and output.txt of `directory`.
 int run_in_directory(const std::filesystem::path& directory, Console& console);
+
+// The program on input.txt and output.txt of the working directory.
+int run_in_working_directory(Console& console);
 
 struct MemoryRunResult {
   std::string report;    // the bytes a report file would hold

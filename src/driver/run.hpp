@@ -32,11 +32,14 @@ class Run {
   // A run on input.txt and output.txt of `directory`, which should be an
   // absolute path: the messages print it as the start of the full path.
   static std::unique_ptr<Run> on_directory(const std::filesystem::path& directory, Console& console);
+  // A run on the files of these full paths.
+  static std::unique_ptr<Run> on_files(std::string input_path, std::string output_path, Console& console);
 
   // Legacy name: OPEN_READ. Opens both files, reads the input, writes the
   // coordinate tables and corrects the minimised coordinates.
   void read_input();
-  // Legacy name: RAZMNOJENIE. Fills the block and writes the block tables.
+  // Legacy name: RAZMNOJENIE. Fills the block and writes the block tables,
+  // when either is on.
   void build_block();
   // Legacy name: KALMIR. The neighbour-sphere analysis and every table that
   // follows it.
@@ -53,7 +56,6 @@ class Run {
   const std::string& unit_path(int unit) const;
 
   const StructureState& state() const { return state_; }
-  const Block& block() const { return block_; }
   const AnalysisResults& results() const { return results_; }
 
  private:

@@ -31,15 +31,20 @@ void Run::read_input() {
   input_view_ = analysis_input(state_);
 }
 
+// The analysis makes block coordinates as it needs them: the block is held in
+// memory only for its tables.
 void Run::build_block() {
+  const bool initial = state_.print_block_initial == 1;
+  const bool minimised = state_.print_block_minimised == 1;
+  if (!initial && !minimised) return;
   wsphere::build_block(input_view_, block_);
-  if (state_.print_block_initial == 1) write_block_table(report_, BlockTable::initial, block_);
-  if (state_.print_block_minimised == 1) write_block_table(report_, BlockTable::minimised, block_);
+  if (initial) write_block_table(report_, BlockTable::initial, block_);
+  if (minimised) write_block_table(report_, BlockTable::minimised, block_);
 }
 
 void Run::analyse_spheres() {
   if (state_.print_sphere_details == 1) {
-    SphereSection section(report_, input_view_, block_);
+    SphereSection section(report_, input_view_);
     section.write_title();
     wsphere::analyse_spheres(input_view_, results_, &section, check_interrupt);
   } else {

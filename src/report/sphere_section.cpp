@@ -31,10 +31,9 @@ const SectionLayouts& layouts() {
 
 }  // namespace
 
-SphereSection::SphereSection(textio::ReportWriter& report, const AnalysisInput& input,
-                             const Block& block)
-    : report_(report), input_(input), block_(block) {
-  member_row_starts_.assign(block.atom_count);
+SphereSection::SphereSection(textio::ReportWriter& report, const AnalysisInput& input)
+    : report_(report), input_(input) {
+  member_row_starts_.assign(kImagesPerAtom * input.atom_count);
 }
 
 void SphereSection::write_title() { report_.write(layouts().title); }
@@ -60,11 +59,16 @@ void SphereSection::member(const SphereMember& member) {
 const SphereSection::MemberRowStart& SphereSection::member_row_start(int j) {
   MemberRowStart& start = member_row_starts_(j);
   if (start.state != MemberRowStart::State::none) return start;
-  const BlockPositions& minimised = block_.block_minimised_positions;
+  // Block atom j's name and minimised position, as build_block makes them.
+  const int atom = cell_atom_of(j) - 1;
+  const ImageShifts shift = image_shifts(j - 1 - kImagesPerAtom * atom);
+  const PositionsView& minimised = input_.minimised;
   member_row_capture_.overflow = false;
   member_row_writer_.write(layouts().member_start,
-                           {j, bytes_of(block_.block_atom_names(j)), minimised.x(j), minimised.y(j),
-                            minimised.z(j)});
+                           {j, bytes_of(input_.names[atom]),
+                            shifted_coordinate(minimised.x[atom], shift.a),
+                            shifted_coordinate(minimised.y[atom], shift.b),
+                            shifted_coordinate(minimised.z[atom], shift.c)});
   const std::string_view line = member_row_capture_.line.substr(0, member_row_capture_.line.size() - 2);
   start.text.fill(' ');  // the last columns are the blanks of the final 2X
   line.copy(start.text.data(), std::min(line.size(), start.text.size()));

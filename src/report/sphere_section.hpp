@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "analysis/analyse_spheres.hpp"
+#include "analysis/block.hpp"
 #include "core/checked_vector.hpp"
 #include "textio/report_writer.hpp"
 
@@ -19,7 +20,7 @@ inline constexpr std::size_t kMemberRowStartWidth = 55;
 
 class SphereSection : public SphereWatcher {
  public:
-  SphereSection(textio::ReportWriter& report, const AnalysisInput& input, const Block& block);
+  SphereSection(textio::ReportWriter& report, const AnalysisInput& input);
 
   // The section's title, written once before the first centre.
   void write_title();
@@ -39,7 +40,6 @@ class SphereSection : public SphereWatcher {
 
   textio::ReportWriter& report_;
   const AnalysisInput& input_;
-  const Block& block_;
   CheckedVector<MemberRowStart> member_row_starts_;
   // Where a member row start is rendered.
   struct LineCapture : textio::WholeLineSink<> {

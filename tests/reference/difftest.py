@@ -3,15 +3,18 @@
 
     difftest.py --seed S --count N [--binary PATH ...] [--jobs J] [--keep DIR]
                 [--no-model] [--max-atoms M] [--first K] [--only CATEGORY]
-                [--timeout SEC] [--model-timeout SEC] [--quiet]
+                [--timeout SEC] [--model-timeout SEC] [--quiet] [--wrapper CMD]
 
 For each case k (made by generate.py from the seed and k alone) every binary
 runs in a fresh temporary folder holding input.txt (and the earlier output.txt
 when the case has one); the model (wsphere_model.run) runs in-process on the
 same bytes.  Compared: the bytes of output.txt after the run, the message lines
 on standard error (the run folder replaced by a placeholder) and the exit
-status.  Every binary is compared with the model (unless --no-model) and every
-further binary with the first one.  A binary must also leave input.txt as it
+status.  With --wrapper CMD (scripts/wine.sh) each binary whose name ends in
+.exe runs through CMD, and message paths in Wine's Windows form of the run
+folder (Z:\\tmp\\wsdiff-...\\input.txt) count as the run folder too; its
+status is the low byte that Wine passes on.  Every binary is compared with
+the model (unless --no-model) and every further binary with the first one.  A binary must also leave input.txt as it
 was (or empty, when the case has none) and print nothing on standard output.
 
 A case with a difference is kept in --keep DIR (default ./difftest-failures),
@@ -23,6 +26,7 @@ the exit status is 0 only when M is 0.
 import argparse
 import concurrent.futures
 import os
+import shlex
 import shutil
 import signal
 import subprocess
@@ -77,6 +81,7 @@ class Side:
 
 
 def run_binary(label, binary, case, timeout):
+    wrapper = _opts["wrapper"] if binary.endswith(".exe") else []
     d = os.path.realpath(tempfile.mkdtemp(prefix="wsdiff-"))
     try:
         inp = os.path.join(d, "input.txt")
@@ -90,7 +95,7 @@ def run_binary(label, binary, case, timeout):
         t0 = time.monotonic()
         for attempt in range(3):
             try:
-                p = subprocess.Popen([binary], cwd=d, stdin=subprocess.DEVNULL,
+                p = subprocess.Popen(wrapper + [binary], cwd=d, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                      start_new_session=True)
             except OSError as e:
@@ -120,6 +125,9 @@ def run_binary(label, binary, case, timeout):
         if os.path.isfile(inp):
             with open(inp, "rb") as f:
                 input_after = f.read()
+        if wrapper:
+            windows_d = "Z:" + d.replace("/", "\\")
+            stderr = stderr.replace((windows_d + "\\").encode(), (RUNDIR + "/").encode())
         stderr = stderr.replace(d.encode(), RUNDIR.encode())
         return Side(label, output, stderr, status, stdout, input_after, seconds)
     finally:
@@ -277,6 +285,15 @@ def _run_case(k):
     }
 
 
+def wrapper_command(text):
+    """The --wrapper command as a list, a relative path to it made absolute
+    (the runs start in their own folders)."""
+    words = shlex.split(text) if text else []
+    if words and os.path.exists(words[0]):
+        words[0] = os.path.abspath(words[0])
+    return words
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description="compare wsphere with the reference model")
     ap.add_argument("--seed", help="seed of the case generator (default: from the clock)")
@@ -294,6 +311,8 @@ def main(argv=None):
     ap.add_argument("--timeout", type=float, default=60.0, help="seconds per binary run")
     ap.add_argument("--model-timeout", type=float, default=300.0, help="seconds per model run")
     ap.add_argument("--quiet", action="store_true", help="one line per failing case")
+    ap.add_argument("--wrapper", default=None, metavar="CMD",
+                    help="command that runs each .exe binary (scripts/wine.sh)")
     args = ap.parse_args(argv)
 
     seed = args.seed if args.seed is not None else str(int(time.time()))
@@ -344,11 +363,14 @@ def _main(args, seed, binaries, tested):
         "max_atoms": args.max_atoms, "timeout": args.timeout,
         "model_timeout": args.model_timeout, "keep": os.path.abspath(args.keep),
         "only": set(args.only) if args.only else None,
+        "wrapper": wrapper_command(args.wrapper),
     }
     ks = range(args.first, args.first + args.count)
     again_opts = "".join(" --binary %s" % b for b in binaries) if args.binary else ""
     if args.no_model:
         again_opts += " --no-model"
+    if args.wrapper:
+        again_opts += " --wrapper %s" % shlex.quote(args.wrapper)
     if args.max_atoms is not None:
         again_opts += " --max-atoms %d" % args.max_atoms
     t0 = time.monotonic()

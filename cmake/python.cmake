@@ -72,7 +72,7 @@ if(WSPHERE_TESTS)
   # The package's tests, on the build tree's package; wsphere-input and
   # wsphere built here take part in the comparisons with the program.
   add_test(NAME python_package
-           COMMAND ${Python3_EXECUTABLE} -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_SOURCE_DIR}/tests/python
+           COMMAND ${Python3_EXECUTABLE} -m pytest -p no:cacheprovider ${CMAKE_CURRENT_SOURCE_DIR}/tests/python
            WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
   set_tests_properties(python_package PROPERTIES
     ENVIRONMENT "PYTHONPATH=${CMAKE_CURRENT_BINARY_DIR}/python;MPLBACKEND=Agg;WSPHERE_BINARY=$<TARGET_FILE:wsphere>;WSPHERE_INPUT_BINARY=$<TARGET_FILE:wsphere-input>"

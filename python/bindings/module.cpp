@@ -105,6 +105,11 @@ void check_length(double value, const char* what) {
 // ---------------------------------------------------------------------------
 // The analysis.
 
+// Text for a Python exception: the program's bytes, invalid UTF-8 replaced.
+std::string message_text(const std::string& bytes) {
+  return py::bytes(bytes).attr("decode")("utf-8", "replace").cast<std::string>();
+}
+
 Cell cell_of(const std::array<double, 6>& v) {
   return {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]),
           static_cast<float>(v[3]), static_cast<float>(v[4]), static_cast<float>(v[5])};
@@ -158,16 +163,18 @@ py::dict analyse(const std::vector<std::string>& names, const std::vector<double
   }
 
   Results results;
+  std::string failure;
   {
     py::gil_scoped_release release;
     try {
       results = wsphere::analyse(structure, settings);
     } catch (const MathDomainError&) {
-      throw InputError("a distance needs the square root of a negative number: the cell angles admit no cell");
-    } catch (const std::invalid_argument& failure) {
-      throw InputError(failure.what());
+      failure = "a distance needs the square root of a negative number: the cell angles admit no cell";
+    } catch (const std::invalid_argument& error) {
+      failure = error.what();
     }
   }
+  if (!failure.empty()) throw InputError(message_text(failure));
 
   std::vector<float> w(n), compliance(n);
   std::vector<int> members(n), bonded(n), kind(n);
@@ -181,7 +188,8 @@ py::dict analyse(const std::vector<std::string>& names, const std::vector<double
   }
   py::list statistics;
   for (const KindResult& k : results.kinds) {
-    statistics.append(py::make_tuple(k.symbol, k.member_count, k.mean_w, k.sigma));
+    // Symbols stay bytes: those of input.txt are Windows-1251.
+    statistics.append(py::make_tuple(py::bytes(k.symbol), k.member_count, k.mean_w, k.sigma));
   }
   py::dict out;
   out["w"] = array_of(w);
@@ -275,26 +283,33 @@ py::dict prepare(const std::vector<std::string>& elements, const std::vector<dou
   }
   const std::vector<std::string> names = companion::atom_names(crystal.atoms, kinds);
 
-  py::list kind_list;
-  for (std::size_t m = 0; m < kinds.size(); ++m) {
-    double reference = 0.0;
-    if (m + 1 < kinds.size()) {
+  // Measuring references visits the neighbours of every atom of a kind: the
+  // other Python threads go on meanwhile.
+  std::vector<float> references(kinds.size(), 0.0f);
+  {
+    py::gil_scoped_release release;
+    for (std::size_t m = 0; m + 1 < kinds.size(); ++m) {
+      double reference = 0.0;
       if (kind_choice && m < kind_choice->size() && (*kind_choice)[m].second) {
         reference = *(*kind_choice)[m].second;
         if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + kinds[m] + " is not finite");
       } else {
         const companion::BondMean bond = measured_bond_distance(crystal, names, kinds, static_cast<int>(m), bond_limit);
         if (bond.atoms == 0) {
-          throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it");
+          throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it as (\"" +
+                           kinds[m] + "\", REF) in kinds");
         }
         if (bond.count == 0) {
-          throw InputError("kind " + kinds[m] + " has no neighbour within the bond limit; give its reference");
+          throw InputError("kind " + kinds[m] + " has no neighbour within the bond limit; give its reference as (\"" +
+                           kinds[m] + "\", REF) in kinds");
         }
         reference = bond.mean;
       }
+      references[m] = printed("%.4f", reference);
     }
-    kind_list.append(py::make_tuple(kinds[m], m + 1 < kinds.size() ? printed("%.4f", reference) : 0.0f));
   }
+  py::list kind_list;
+  for (std::size_t m = 0; m < kinds.size(); ++m) kind_list.append(py::make_tuple(kinds[m], references[m]));
 
   const auto n = static_cast<py::ssize_t>(elements.size());
   FloatArray first({n, py::ssize_t{3}});
@@ -400,10 +415,6 @@ py::tuple run(const py::bytes& input, const std::string& directory) {
   return py::make_tuple(py::bytes(result.report), py::bytes(result.messages), result.status);
 }
 
-// Text for a Python exception: the program's bytes, invalid UTF-8 replaced.
-std::string message_text(const std::string& bytes) {
-  return py::bytes(bytes).attr("decode")("utf-8", "replace").cast<std::string>();
-}
 
 std::string text_of(std::string_view bytes) {
   std::string text(bytes);

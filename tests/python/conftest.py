@@ -32,6 +32,8 @@ def same_as_printed(value, text, decimals):
     text = text.strip()
     if math.isnan(value):
         return text.lower() == "nan"
+    if text in ("Infinity", "-Infinity"):
+        return value == (math.inf if text == "Infinity" else -math.inf)
     if set(text) == {"*"}:
         return abs(value) >= 10.0 ** (len(text) - decimals - 2)
     return f"{value:.{decimals}f}" == text
@@ -47,3 +49,8 @@ def assert_matches_report(result, report):
         assert same_as_printed(float(result.w[i]), row["w"], 5), (i, result.w[i], row["w"])
         assert same_as_printed(float(result.compliance[i]), row["compliance"], 2), \
             (i, result.compliance[i], row["compliance"])
+
+
+def pytest_report_header(config):
+    import test_against_program
+    return f"generated inputs: seed {test_against_program.SEED} (WSPHERE_TEST_SEED repeats it)"

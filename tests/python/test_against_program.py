@@ -47,7 +47,7 @@ def test_the_program_in_memory_writes_the_shipped_report(name):
     assert run.messages == []
 
 
-SEED = int(os.environ.get("WSPHERE_TEST_SEED", random.randrange(1 << 30)))
+SEED = int(os.environ.get("WSPHERE_TEST_SEED") or random.randrange(1 << 30))
 
 
 @pytest.mark.parametrize("k", range(60))

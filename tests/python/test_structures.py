@@ -9,6 +9,7 @@ import numpy as np
 import pytest
 
 import wsphere
+import wsphere.analysis
 import wsphere.structures
 from conftest import DATA, example
 
@@ -243,3 +244,32 @@ def test_run_of_a_damaged_input_gives_status_and_messages():
     assert any("/data/input.txt" in line for line in run.messages)
     report, messages, status = run
     assert status == 24 and messages == run.messages
+
+
+def test_the_analysis_lets_other_threads_run(pair):
+    # While one thread analyses a large structure, another keeps running: its
+    # longest wait is far shorter than the analysis (which would hold it up
+    # whole if the analysis kept the GIL).
+    import time
+    big = pair[0].to_ase().repeat((3, 3, 2))
+    moved = pair[1].to_ase().repeat((3, 3, 2))
+    start = time.perf_counter()
+    wsphere.analyse(big, moved, radius=10.0, kinds=[("Si", 1.6), ("Ge", 1.7), ("F", 1.8), "O"])
+    alone = time.perf_counter() - start
+    done = threading.Event()
+
+    def work():
+        wsphere.analyse(big, moved, radius=10.0, kinds=[("Si", 1.6), ("Ge", 1.7), ("F", 1.8), "O"])
+        done.set()
+
+    worker = threading.Thread(target=work)
+    longest = 0.0
+    last = time.perf_counter()
+    worker.start()
+    while not done.is_set():
+        now = time.perf_counter()
+        longest = max(longest, now - last)
+        last = now
+    worker.join()
+    assert alone > 0.02, "the structure is too small to tell"
+    assert longest < alone / 2, (longest, alone)

@@ -54,12 +54,11 @@ std::unique_ptr<Run> run_on_input() {
   return Run::on_directory(input_directory().path(), console);
 }
 
-// The structure and block of the largest input, read as the program reads it.
+// The structure of the largest input, read as the program reads it.
 const Run& prepared_run() {
   static const std::unique_ptr<Run> run = [] {
     auto r = run_on_input();
-    r->OPEN_READ();
-    r->RAZMNOJENIE();
+    r->read_input();
     return r;
   }();
   return *run;
@@ -71,7 +70,7 @@ const Run& prepared_run() {
 template <class PerRun, class Pass>
 void every_centre(benchmark::State& bench, PerRun&& per_run, Pass&& pass) {
   const Run& run = prepared_run();
-  const SphereSetup setup = sphere_setup(run.state());
+  const SphereSetup setup = sphere_setup(analysis_input(run.state()));
   const int centres = run.state().cell_atom_count;
   long members = 0;
   for (auto _ : bench) {
@@ -89,10 +88,11 @@ void every_centre(benchmark::State& bench, PerRun&& per_run, Pass&& pass) {
 // Every centre against every block atom.
 void NeighbourPassFullScan(benchmark::State& bench) {
   const Run& run = prepared_run();
+  const AnalysisInput input = analysis_input(run.state());
   every_centre(
       bench, [](const SphereSetup&) { return 0; },
       [&](int, const SphereSetup& setup, int i, auto&& on_member) {
-        return centre_pass(setup, run.state(), run.block(), i, on_member);
+        return centre_pass(setup, input, i, on_member);
       });
 }
 BENCHMARK(NeighbourPassFullScan)->Unit(benchmark::kMillisecond);
@@ -100,15 +100,15 @@ BENCHMARK(NeighbourPassFullScan)->Unit(benchmark::kMillisecond);
 // Building the grid once, then every centre through it.
 void NeighbourPassFiltered(benchmark::State& bench) {
   const Run& run = prepared_run();
-  if (!SphereFilter(sphere_setup(run.state()), run.state()).usable()) {
+  const AnalysisInput input = analysis_input(run.state());
+  if (!SphereFilter(sphere_setup(input), input).usable()) {
     bench.SkipWithError("the filter stands aside for this input");
     return;
   }
   every_centre(
-      bench,
-      [&](const SphereSetup& setup) { return SphereFilter(setup, run.state()); },
+      bench, [&](const SphereSetup& setup) { return SphereFilter(setup, input); },
       [&](SphereFilter& filter, const SphereSetup& setup, int i, auto&& on_member) {
-        return filtered_centre_pass(setup, filter, run.state(), run.block(), i, on_member);
+        return filtered_centre_pass(setup, filter, input, i, on_member);
       });
 }
 BENCHMARK(NeighbourPassFiltered)->Unit(benchmark::kMillisecond);
@@ -208,7 +208,7 @@ BENCHMARK(MemberRowFromStart);
 void ReadInput(benchmark::State& bench) {
   for (auto _ : bench) {
     auto run = run_on_input();
-    run->OPEN_READ();
+    run->read_input();
     benchmark::DoNotOptimize(run->state().cell_atom_count);
   }
   bench.SetItemsProcessed(bench.iterations());

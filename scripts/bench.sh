@@ -14,8 +14,10 @@ scripts/build.sh >/dev/null
 cmake --build build -j2 --target wsphere_bench_input wsphere_time_runs >/dev/null
 micro=${MICRO:-.}
 if [ "$micro" != none ]; then
-  cmake --build build -j2 --target wsphere_bench >/dev/null
+  cmake --build build -j2 --target wsphere_bench wsphere_analyse_bench >/dev/null
   build/wsphere_bench --benchmark_filter="$micro"
+  # The library's analyse() on kyanite supercells of 960 to 96,000 atoms.
+  build/wsphere_analyse_bench --benchmark_filter="$micro"
 fi
 data=$PWD/build/bench-data
 build/wsphere_bench_input examples/quartz/input.txt "$data"

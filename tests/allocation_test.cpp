@@ -55,14 +55,14 @@ TEST(NoAllocation, FilteredSpherePassOfEveryCentre) {
       p->z(i) = static_cast<float>(n / 64) / 8.0f;
     }
   }
-  build_block(st, s->block);
-  const SphereSetup setup = sphere_setup(st);
-  SphereFilter filter(setup, st);
+  build_block(analysis_input(st), s->block);
+  const SphereSetup setup = sphere_setup(analysis_input(st));
+  SphereFilter filter(setup, analysis_input(st));
   ASSERT_TRUE(filter.usable());
   long members = 0;
   EXPECT_EQ(allocations_of([&] {
               for (int i = 1; i <= st.cell_atom_count; ++i) {
-                filtered_centre_pass(setup, filter, st, s->block, i,
+                filtered_centre_pass(setup, filter, analysis_input(st), i,
                                      [&](const SphereMember&) { ++members; });
               }
             }),

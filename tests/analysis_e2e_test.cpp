@@ -63,10 +63,10 @@ void analyse(Analysed& a, const std::string& input) {
   a.run = std::make_unique<Run>(
       std::make_unique<MemoryInput>(with_switches(input, '0'), "/run/input.txt"),
       std::make_unique<MemoryOutput>("/run/output.txt", a.console));
-  a.run->OPEN_READ();
-  a.run->RAZMNOJENIE();
-  a.run->KALMIR();
-  a.run->CLOSE_STOP();
+  a.run->read_input();
+  a.run->build_block();
+  a.run->analyse_spheres();
+  a.run->close_files();
 }
 
 // The squared initial distance is rounded to single precision before its root
@@ -85,7 +85,8 @@ TEST(QuartzPhysics, UniformStrainGivesWFromTheSquaredDistances) {
   analyse(a, quartz_with_minimised(
                  "4.950919 4.950919 5.452788 90.000000 90.000000 120.000000 scaled", true));
   const StructureState& state = a.run->state();
-  const Block& block = a.run->block();
+  Block block;
+  build_block(analysis_input(state), block);
   const CellMetric metric = cell_metric(state.initial_cell);
   const double radius_sq = static_cast<double>(state.sphere_radius) * state.sphere_radius;
   for (int k = 1; k <= 9; ++k) {

@@ -9,7 +9,9 @@
 #include "analysis/block.hpp"
 #include "analysis/metric.hpp"
 #include "analysis/sphere_pass.hpp"
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
+#include "structure/atom_kind.hpp"
+#include "structure/coordinate_correction.hpp"
 
 namespace wsphere {
 namespace {
@@ -55,7 +57,7 @@ TEST(Block, ShiftsBothPositionSetsAlike) {
   state.minimised_positions.x(2) = 0.375f;
   state.minimised_positions.z(2) = 0.5f;
   Block block;
-  build_block(state, block);
+  build_block(analysis_input(state), block);
   for (int a = -1; a <= 1; ++a) {
     for (int b = -1; b <= 1; ++b) {
       for (int c = -1; c <= 1; ++c) {
@@ -92,7 +94,7 @@ TEST(CellMetric, HexagonalCellGivesTheObliqueDistance) {
 // in every cell below but the first row's ab.
 TEST(CellMetric, ObliqueCellsGiveTheSingleOfEveryRoundedStep) {
   const struct {
-    CellParameters cell;
+    Cell cell;
     CellMetric expected;
   } cases[] = {
       {{9.3749f, 7.1f, 10.97f, 91.3f, 86.319f, 103.2f},
@@ -112,7 +114,7 @@ TEST(CellMetric, ObliqueCellsGiveTheSingleOfEveryRoundedStep) {
   };
   for (const auto& c : cases) {
     const CellMetric m = cell_metric(c.cell);
-    const CellParameters& p = c.cell;
+    const Cell& p = c.cell;
     SCOPED_TRACE(::testing::Message() << p.a << " " << p.b << " " << p.c << " " << p.alpha << " "
                                       << p.beta << " " << p.gamma);
     EXPECT_EQ(m.aa, c.expected.aa);
@@ -146,7 +148,7 @@ TEST(SpherePass, ObliqueCellsGiveTheDistancesOfTheRoundedRules) {
     state.minimised_positions.z(i) = minimised[i - 1][2];
   }
   Block block;
-  build_block(state, block);
+  build_block(analysis_input(state), block);
   const struct {
     int block_atom;
     float minimised_distance, distance_change;
@@ -156,7 +158,7 @@ TEST(SpherePass, ObliqueCellsGiveTheDistancesOfTheRoundedRules) {
       {42, 0x1.d3198p+2f, 0x1.d6d5p-4f},
   };
   std::vector<SphereMember> members;
-  centre_pass(sphere_setup(state), state, block, 1,
+  centre_pass(sphere_setup(analysis_input(state)), analysis_input(state), 1,
               [&](const SphereMember& m) { members.push_back(m); });
   ASSERT_EQ(members.size(), std::size(expected));
   for (std::size_t k = 0; k < members.size(); ++k) {
@@ -175,14 +177,14 @@ struct CubicCell {
     state.sphere_radius = 2.0f;
     state.bond_limit = 2.0f;
     state.cell_atom_count = 1;
-    build_block(state, block);
+    build_block(analysis_input(state), block);
   }
 };
 
 TEST(SpherePass, FindsExactlyTheSixFaceImagesOnTheBoundary) {
   CubicCell cell;
   std::vector<SphereMember> members;
-  const CentreSums sums = centre_pass(sphere_setup(cell.state), cell.state, cell.block, 1,
+  const CentreSums sums = centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), 1,
                                       [&](const SphereMember& m) { members.push_back(m); });
   std::vector<int> numbers;
   for (const SphereMember& m : members) {
@@ -202,17 +204,17 @@ TEST(SpherePass, AtomsWithinTheSelfToleranceAreNotMembersOfEachOther) {
   cell.state.cell_atom_count = 2;
   cell.state.initial_positions.x(2) = cell.state.minimised_positions.x(2) = 0.00005f;
   cell.state.sphere_radius = 1.0f;
-  build_block(cell.state, cell.block);
+  build_block(analysis_input(cell.state), cell.block);
   int members = 0;
-  centre_pass(sphere_setup(cell.state), cell.state, cell.block, 1, [&](const SphereMember&) { ++members; });
+  centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), 1, [&](const SphereMember&) { ++members; });
   EXPECT_EQ(members, 0);
 }
 
 TEST(SpherePass, ImpossibleCellAnglesEndInTheMathError) {
   CubicCell cell;
   cell.state.initial_cell = {2.0f, 2.0f, 2.0f, 10.0f, 170.0f, 10.0f};
-  build_block(cell.state, cell.block);
-  EXPECT_THROW(centre_pass(sphere_setup(cell.state), cell.state, cell.block, 1, [](const SphereMember&) {}),
+  build_block(analysis_input(cell.state), cell.block);
+  EXPECT_THROW(centre_pass(sphere_setup(analysis_input(cell.state)), analysis_input(cell.state), 1, [](const SphereMember&) {}),
                MathDomainError);
 }
 

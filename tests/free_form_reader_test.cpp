@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 #include "textio/free_form_reader.hpp"
 
 namespace wsphere::textio {

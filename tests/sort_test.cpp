@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/sortirovka.hpp"
+#include "analysis/sort_by_w.hpp"
 
 namespace wsphere {
 namespace {
@@ -34,7 +34,7 @@ Sorted sort(const std::vector<float>& input) {
     companions(i) = i;
   }
   Sorted result;
-  result.depth = SORTIROVKA(keys, n, companions);
+  result.depth = sort_by_w(keys, n, companions);
   for (int i = 1; i <= n; ++i) {
     result.keys.push_back(keys(i));
     result.companions.push_back(companions(i));
@@ -70,7 +70,7 @@ TEST(Sortirovka, CountBelowOneTouchesNothing) {
   keys(2) = 1.0f;
   companions(1) = 9;
   for (int count : {0, -5}) {
-    SORTIROVKA(keys, count, companions);
+    sort_by_w(keys, count, companions);
     EXPECT_EQ(keys(1), 3.0f);
     EXPECT_EQ(keys(2), 1.0f);
     EXPECT_EQ(companions(1), 9);

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/sphere_filter.hpp"
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 
 namespace wsphere {
 namespace {
@@ -55,12 +55,13 @@ struct Structure {
 
 // Compares every centre of `s`; returns whether the filter was in use.
 bool expect_same_passes(const Structure& s, double max_box_share) {
-  const SphereSetup setup = sphere_setup(s.state);
-  SphereFilter filter(setup, s.state, max_box_share);
+  const AnalysisInput input = analysis_input(s.state);
+  const SphereSetup setup = sphere_setup(input);
+  SphereFilter filter(setup, input, max_box_share);
   for (int i = 1; i <= s.state.cell_atom_count; ++i) {
-    const Record full = record([&](auto& on) { return centre_pass(setup, s.state, s.block, i, on); });
-    const Record filtered = record(
-        [&](auto& on) { return filtered_centre_pass(setup, filter, s.state, s.block, i, on); });
+    const Record full = record([&](auto& on) { return centre_pass(setup, input, i, on); });
+    const Record filtered =
+        record([&](auto& on) { return filtered_centre_pass(setup, filter, input, i, on); });
     EXPECT_EQ(full, filtered) << "centre " << i << ", radius " << s.state.sphere_radius;
     if (full != filtered) break;
   }
@@ -80,14 +81,14 @@ class RandomStructures {
     for (int i = 1; i <= st.cell_atom_count; ++i) place_atom(st, i);
     st.bond_limit = static_cast<float>(uniform(1.0, 3.0));
     st.sphere_radius = static_cast<float>(uniform(0.5, 9.0));
-    build_block(st, s->block);
+    build_block(analysis_input(st), s->block);
     return s;
   }
 
   // A radius whose square lands on the squared distance of some candidate of
   // centre 1, moved by `ulps` units in the last place.
   float boundary_radius(const Structure& s, int ulps) {
-    const SphereSetup setup = sphere_setup(s.state);
+    const SphereSetup setup = sphere_setup(analysis_input(s.state));
     const int count = kImagesPerAtom * s.state.cell_atom_count;
     const int j = static_cast<int>(uniform(1, count));
     const auto& p = s.block.block_initial_positions;
@@ -107,7 +108,7 @@ class RandomStructures {
   }
   int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
 
-  CellParameters cell() {
+  Cell cell() {
     switch (uniform(0, 3)) {
       case 0: {  // cubic
         const float a = static_cast<float>(uniform(2.0, 12.0));
@@ -124,7 +125,7 @@ class RandomStructures {
     }
   }
 
-  CellParameters strained(const CellParameters& c) {
+  Cell strained(const Cell& c) {
     const auto f = [&](float v) { return static_cast<float>(v * uniform(0.97, 1.03)); };
     return {f(c.a), f(c.b), f(c.c), f(c.alpha), f(c.beta), f(c.gamma)};
   }
@@ -202,7 +203,7 @@ TEST(SphereFilter, ImagesRoundedAcrossAPowerOfTwoKeepTheirMembership) {
         p->z(i) = 0.5f;
       }
     }
-    build_block(st, s->block);
+    build_block(analysis_input(st), s->block);
     const float distance = static_cast<float>(
         (static_cast<double>(s->block.block_initial_positions.x(block_number(2, 1, 0, 0))) -
          positions[0]) * 10.0);
@@ -221,7 +222,7 @@ TEST(SphereFilter, DefaultShareGivesTheFullScanPasses) {
 }
 
 // A structure of `atoms` atoms spread along the body diagonal.
-std::unique_ptr<Structure> diagonal(const CellParameters& cell, float radius, int atoms) {
+std::unique_ptr<Structure> diagonal(const Cell& cell, float radius, int atoms) {
   auto s = std::make_unique<Structure>();
   s->state.initial_cell = cell;
   s->state.minimised_cell = cell;
@@ -236,17 +237,17 @@ std::unique_ptr<Structure> diagonal(const CellParameters& cell, float radius, in
       p->z(i) = 1.0f - t;
     }
   }
-  build_block(s->state, s->block);
+  build_block(analysis_input(s->state), s->block);
   return s;
 }
 
 TEST(SphereFilter, StandsAsideWhereItsAssumptionsFail) {
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
   constexpr float kInf = std::numeric_limits<float>::infinity();
-  const CellParameters cubic{10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f};
+  const Cell cubic{10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f};
   const struct {
     const char* what;
-    CellParameters cell;
+    Cell cell;
     float radius;
     bool usable;
   } cases[] = {
@@ -263,7 +264,7 @@ TEST(SphereFilter, StandsAsideWhereItsAssumptionsFail) {
   };
   for (const auto& c : cases) {
     const auto s = diagonal(c.cell, c.radius, 20);
-    const SphereFilter filter(sphere_setup(s->state), s->state);
+    const SphereFilter filter(sphere_setup(analysis_input(s->state)), analysis_input(s->state));
     EXPECT_EQ(filter.usable(), c.usable) << c.what;
     expect_same_passes(*s, 0.5);
   }
@@ -274,7 +275,7 @@ TEST(SphereFilter, StandsAsideWithoutAtoms) {
   for (const int count : {0, -1, -1000}) {
     const auto s = diagonal({10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f}, 3.0f, 20);
     s->state.cell_atom_count = count;
-    const SphereFilter filter(sphere_setup(s->state), s->state);
+    const SphereFilter filter(sphere_setup(analysis_input(s->state)), analysis_input(s->state));
     EXPECT_FALSE(filter.usable()) << count;
   }
 }
@@ -284,8 +285,8 @@ TEST(SphereFilter, StandsAsideForPositionsItCannotBin) {
                           std::numeric_limits<float>::infinity(), 5000.0f}) {
     const auto s = diagonal({10.0f, 10.0f, 10.0f, 90.0f, 90.0f, 90.0f}, 3.0f, 20);
     s->state.initial_positions.y(7) = bad;
-    build_block(s->state, s->block);
-    const SphereFilter filter(sphere_setup(s->state), s->state);
+    build_block(analysis_input(s->state), s->block);
+    const SphereFilter filter(sphere_setup(analysis_input(s->state)), analysis_input(s->state));
     EXPECT_FALSE(filter.usable()) << bad;
     expect_same_passes(*s, 0.5);
   }
@@ -294,9 +295,9 @@ TEST(SphereFilter, StandsAsideForPositionsItCannotBin) {
 TEST(SphereFilter, CellThatNoParallelepipedHasStillEndsInTheMathError) {
   const auto s = diagonal({10.0f, 10.0f, 10.0f, 150.0f, 150.0f, 150.0f}, 4.0f, 20);
   const Record filtered = record([&](auto& on) {
-    const SphereSetup setup = sphere_setup(s->state);
-    SphereFilter filter(setup, s->state);
-    return filtered_centre_pass(setup, filter, s->state, s->block, 1, on);
+    const SphereSetup setup = sphere_setup(analysis_input(s->state));
+    SphereFilter filter(setup, analysis_input(s->state));
+    return filtered_centre_pass(setup, filter, analysis_input(s->state), 1, on);
   });
   EXPECT_TRUE(filtered.math_error);
 }
@@ -306,20 +307,20 @@ TEST(SphereFilter, FaceImagesOnTheBoundaryOfAUnitSphereAreMembers) {
   s->state.initial_cell = s->state.minimised_cell = {2.0f, 2.0f, 2.0f, 90.0f, 90.0f, 90.0f};
   s->state.sphere_radius = 2.0f;
   s->state.cell_atom_count = 1;
-  build_block(s->state, s->block);
-  const SphereSetup setup = sphere_setup(s->state);
-  SphereFilter filter(setup, s->state, 1.0);
+  build_block(analysis_input(s->state), s->block);
+  const SphereSetup setup = sphere_setup(analysis_input(s->state));
+  SphereFilter filter(setup, analysis_input(s->state), 1.0);
   ASSERT_TRUE(filter.usable());
   std::vector<int> members;
-  filtered_centre_pass(setup, filter, s->state, s->block, 1,
+  filtered_centre_pass(setup, filter, analysis_input(s->state), 1,
                        [&](const SphereMember& m) { members.push_back(m.block_atom); });
   EXPECT_EQ(members, (std::vector<int>{5, 11, 13, 15, 17, 23}));
 }
 
 TEST(SphereFilter, ThousandAtomsLeaveFewCandidatesPerCentre) {
   const auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
-  const SphereSetup setup = sphere_setup(s->state);
-  SphereFilter filter(setup, s->state);
+  const SphereSetup setup = sphere_setup(analysis_input(s->state));
+  SphereFilter filter(setup, analysis_input(s->state));
   ASSERT_TRUE(filter.usable());
   int candidates = 0;
   filter.for_each_candidate(0.5f, 0.25f, 0.5f, [&](int) { ++candidates; });
@@ -331,9 +332,42 @@ TEST(SphereFilter, ThousandAtomsLeaveFewCandidatesPerCentre) {
 // The atoms lie on a line through the cell, 1 to 1000 in order: the first
 // atom's candidates are the atoms up to about 135, atom 200's those from about
 // 67 to 333, so that their marks share words but not all bits.
+// Beyond the program's capacity: 12,000 atoms make block numbers past 2^18,
+// so every level of the filter's marks is in use. Sampled centres give the
+// full scan's passes; random atom order spreads each sphere over the block.
+TEST(SphereFilter, LargeStructureGivesTheFullScanPasses) {
+  constexpr int kAtoms = 12000;
+  std::mt19937 engine(5);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  std::vector<float> x(kAtoms), y(kAtoms), z(kAtoms);
+  for (int i = 0; i < kAtoms; ++i) {
+    x[i] = unit(engine);
+    y[i] = unit(engine);
+    z[i] = unit(engine);
+  }
+  const std::vector<AtomName> names(kAtoms, AtomName{'X', '1', ' ', ' ', ' ', ' '});
+  AnalysisInput input;
+  input.initial_cell = input.minimised_cell = {60.0f, 60.0f, 30.0f, 90.0f, 95.0f, 100.0f};
+  input.sphere_radius = 4.0f;
+  input.bond_limit = 2.0f;
+  input.atom_count = kAtoms;
+  input.names = names.data();
+  input.initial = input.minimised = {x.data(), y.data(), z.data()};
+  const SphereSetup setup = sphere_setup(input);
+  SphereFilter filter(setup, input);
+  ASSERT_TRUE(filter.usable());
+  for (int centre : {1, 2, 4001, 9710, 11999, 12000}) {
+    const Record full = record([&](auto& on) { return centre_pass(setup, input, centre, on); });
+    const Record filtered =
+        record([&](auto& on) { return filtered_centre_pass(setup, filter, input, centre, on); });
+    EXPECT_EQ(full, filtered) << "centre " << centre;
+    EXPECT_GT(full.sums[0], 10u) << "centre " << centre;
+  }
+}
+
 TEST(SphereFilter, VisitThatThrowsLeavesNoMarks) {
   const auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
-  SphereFilter filter(sphere_setup(s->state), s->state);
+  SphereFilter filter(sphere_setup(analysis_input(s->state)), analysis_input(s->state));
   ASSERT_TRUE(filter.usable());
   const Positions<kCellCapacity>& p = s->state.initial_positions;
   const auto candidates_of = [&](int atom) {

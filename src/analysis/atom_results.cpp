@@ -23,14 +23,6 @@ float compliance_percent(float mean_bond, float reference, float scale) {
       std::fabs((static_cast<double>(mean_bond) - reference) * scale) * 100.0);
 }
 
-bool has_symbol(const AtomName& name, const KindSymbol& symbol) {
-  return name[0] == symbol[0] && name[1] == symbol[1];
-}
-
-bool has_last_symbol(const AtomName& name, const KindSymbol& symbol) {
-  return name[0] == symbol[0] && symbol[1] == ' ';
-}
-
 KindStatistics kind_statistics(const float* w, int n) {
   float sum = 0.0f;
   for (int l = 0; l < n; ++l) sum = round_to_single(static_cast<double>(sum) + w[l]);

@@ -1,8 +1,7 @@
-// W and compliance of one atom, kind membership, and the statistics of a kind.
+// W and compliance of one atom, and the statistics of a kind.
 #pragma once
 
 #include "analysis/sphere_pass.hpp"
-#include "structure/structure_state.hpp"
 
 namespace wsphere {
 
@@ -18,13 +17,6 @@ float compliance_scale(float reference1, float reference2);
 // |(mean_bond - reference) · scale| · 100: where the atom's mean bonded distance
 // lies between the two reference distances, in percent.
 float compliance_percent(float mean_bond, float reference, float scale);
-
-// Kinds before the last: the first two characters of the name are the symbol.
-bool has_symbol(const AtomName& name, const KindSymbol& symbol);
-
-// The last kind: the first character of the name is the symbol's, and the
-// symbol has a blank as its second character.
-bool has_last_symbol(const AtomName& name, const KindSymbol& symbol);
 
 struct KindStatistics {
   float mean = 0.0f;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/single.hpp"
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 
 namespace wsphere {
 
@@ -19,7 +19,7 @@ float cross_term(float edge1, float edge2, float angle) {
 
 }  // namespace
 
-CellMetric cell_metric(const CellParameters& cell) {
+CellMetric cell_metric(const Cell& cell) {
   return {square(cell.a),
           square(cell.b),
           square(cell.c),

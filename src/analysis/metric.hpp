@@ -22,7 +22,7 @@ struct CellMetric {
   float bc = 0.0f;
 };
 
-CellMetric cell_metric(const CellParameters& cell);
+CellMetric cell_metric(const Cell& cell);
 
 // Squared length of the fractional difference (dx, dy, dz) under `metric`,
 // in double precision and not rounded: each square is rounded to single first,

@@ -21,8 +21,9 @@ constexpr double kSmallestStep = 1.0e-9;
 constexpr double kSmallestDiagonal = 1.0e-6;
 constexpr double kLargestDiagonal = 1.0e20;
 constexpr double kLargestCoordinate = 1.0e3;
-// Bins per axis: about two per half-width of the box, at most this many.
-constexpr int kMaxBinsPerAxis = 16;
+// Bins per axis: about two per half-width of the box, and no more bins in all
+// than this many per cell atom (the grid grows with the structure).
+constexpr double kMaxBinsPerAtom = 2.0;
 
 struct Matrix3 {
   double m[3][3];
@@ -64,9 +65,9 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 
 }  // namespace
 
-SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state,
+SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                            double max_box_share) {
-  if (state.cell_atom_count < 1 || !set_extent(state) ||
+  if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
   }
@@ -76,8 +77,8 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const StructureState& state
     box_share *= std::min(1.0, 2.0 * half_width_[axis] / (highest_[axis] - lowest_[axis] + 2.0));
   }
   if (box_share > max_box_share) return;
-  set_bins();
-  build_grid(state);
+  set_bins(input.atom_count);
+  build_grid(input);
   usable_ = true;
 }
 
@@ -113,14 +114,13 @@ bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) 
 }
 
 // The bounding box of the cell atoms.
-bool SphereFilter::set_extent(const StructureState& state) {
-  const float* cell[3] = {state.initial_positions.x.data(), state.initial_positions.y.data(),
-                          state.initial_positions.z.data()};
+bool SphereFilter::set_extent(const AnalysisInput& input) {
+  const float* cell[3] = {input.initial.x, input.initial.y, input.initial.z};
   for (int axis = 0; axis < 3; ++axis) {
     const float* p = cell[axis];
     double lowest = p[0];
     double highest = p[0];
-    for (int i = 0; i < state.cell_atom_count; ++i) {
+    for (int i = 0; i < input.atom_count; ++i) {
       if (!(std::fabs(p[i]) <= kLargestCoordinate)) return false;  // also NaN
       lowest = std::min(lowest, static_cast<double>(p[i]));
       highest = std::max(highest, static_cast<double>(p[i]));
@@ -131,12 +131,22 @@ bool SphereFilter::set_extent(const StructureState& state) {
   return true;
 }
 
-// About two bins per half-width of the box along each axis.
-void SphereFilter::set_bins() {
+// About two bins per half-width of the box along each axis; fewer, by the
+// same factor on every axis, where that would make more than kMaxBinsPerAtom
+// bins per cell atom.
+void SphereFilter::set_bins(int atom_count) {
+  double wanted[3];
+  double total = 1.0;
   for (int axis = 0; axis < 3; ++axis) {
     const double range = highest_[axis] - lowest_[axis];
-    const double wanted = std::ceil(range / (0.5 * half_width_[axis]));
-    bins_[axis] = static_cast<int>(std::clamp(wanted, 1.0, static_cast<double>(kMaxBinsPerAxis)));
+    wanted[axis] = std::clamp(range / (0.5 * half_width_[axis]), 1.0, 1.0e6);
+    total *= wanted[axis];
+  }
+  const double limit = kMaxBinsPerAtom * atom_count;
+  const double shrink = total > limit ? std::cbrt(limit / total) : 1.0;
+  for (int axis = 0; axis < 3; ++axis) {
+    const double range = highest_[axis] - lowest_[axis];
+    bins_[axis] = static_cast<int>(std::max(1.0, std::ceil(wanted[axis] * shrink)));
     bins_per_unit_[axis] = range > 0.0 ? bins_[axis] / range : 1.0;
   }
 }
@@ -159,10 +169,9 @@ bool SphereFilter::bins_round(int axis, double centre, Span& span) const {
 }
 
 // A counting sort of the cell atoms by bin, ascending order kept within a bin.
-void SphereFilter::build_grid(const StructureState& state) {
-  const int count = state.cell_atom_count;
-  const float* cell[3] = {state.initial_positions.x.data(), state.initial_positions.y.data(),
-                          state.initial_positions.z.data()};
+void SphereFilter::build_grid(const AnalysisInput& input) {
+  const int count = input.atom_count;
+  const float* cell[3] = {input.initial.x, input.initial.y, input.initial.z};
   const int bin_count = bins_[0] * bins_[1] * bins_[2];
   const auto bin_of_atom = [&](int i) {
     return (bin_of(0, cell[0][i]) * bins_[1] + bin_of(1, cell[1][i])) * bins_[2] +
@@ -179,8 +188,9 @@ void SphereFilter::build_grid(const StructureState& state) {
     binned_atom_[k] = i;
     for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
   }
-  marks_.assign(static_cast<std::size_t>((block_atom_count(state) + 63) / 64), 0);
+  marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
   marked_words_.assign((marks_.size() + 63) / 64, 0);
+  marked_groups_.assign((marked_words_.size() + 63) / 64, 0);
 }
 
 // Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
@@ -193,6 +203,7 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
   const Metric m = metric_;
   std::uint64_t* marks = marks_.data();
   std::uint64_t* marked_words = marked_words_.data();
+  std::uint64_t* marked_groups = marked_groups_.data();
   for (int k = first; k < end; ++k) {
     const double dx = x[k] + offset[0];
     const double dy = y[k] + offset[1];
@@ -203,6 +214,7 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
     const auto kept = static_cast<std::uint64_t>(q <= keep_limit_);
     marks[j >> 6] |= kept << (j & 63);
     marked_words[j >> 12] |= kept << ((j >> 6) & 63);
+    marked_groups[j >> 18] |= kept << ((j >> 12) & 63);
   }
 }
 

@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/analysis_input.hpp"
 #include "analysis/block.hpp"
 #include "analysis/sphere_pass.hpp"
-#include "structure/structure_state.hpp"
 
 namespace wsphere {
 
@@ -28,9 +28,9 @@ class SphereFilter {
   // part of the block; a larger sphere gains too little from it.
   static constexpr double kDefaultMaxBoxShare = 0.5;
 
-  // For the block that build_block makes of `state`: block atom 27 i + image
+  // For the block that build_block makes of `input`: block atom 27 i + image
   // (0-based) is cell atom i shifted by whole cells.
-  SphereFilter(const SphereSetup& setup, const StructureState& state,
+  SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                double max_box_share = kDefaultMaxBoxShare);
 
   // False when the cell, the radius or the positions leave no safe filter (a
@@ -55,10 +55,10 @@ class SphereFilter {
     double aa, bb, cc, ab, ac, bc;
   };
 
-  bool set_extent(const StructureState& state);
+  bool set_extent(const AnalysisInput& input);
   bool set_limits(const CellMetric& metric, float sphere_radius_sq);
-  void set_bins();
-  void build_grid(const StructureState& state);
+  void set_bins(int atom_count);
+  void build_grid(const AnalysisInput& input);
   int bin_of(int axis, double coordinate) const;
   bool bins_round(int axis, double centre, Span& span) const;
   void mark_images(int image, int first, int end, const double (&offset)[3]);
@@ -81,6 +81,9 @@ class SphereFilter {
   std::vector<std::uint64_t> marks_;
   // One bit per word of marks_: the words that hold a mark.
   std::vector<std::uint64_t> marked_words_;
+  // One bit per word of marked_words_: the words that hold a bit, so that a
+  // centre's scan does not grow with the structure.
+  std::vector<std::uint64_t> marked_groups_;
 };
 
 template <class Visit>
@@ -110,7 +113,7 @@ void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visi
 }
 
 // Visits the marked block atoms in ascending order and clears the marks: only
-// the words that the summary shows marked are read. Each word is cleared
+// the words that the two summaries show marked are read. Each word is cleared
 // before its atoms are visited; if a visit throws, the guard clears every mark
 // so that the next centre starts with none.
 template <class Visit>
@@ -122,20 +125,27 @@ void SphereFilter::visit_marked(Visit& visit) {
       if (done) return;
       std::fill(filter.marks_.begin(), filter.marks_.end(), 0);
       std::fill(filter.marked_words_.begin(), filter.marked_words_.end(), 0);
+      std::fill(filter.marked_groups_.begin(), filter.marked_groups_.end(), 0);
     }
   } clear{*this};
-  for (std::size_t group = 0; group < marked_words_.size(); ++group) {
-    std::uint64_t words = marked_words_[group];
-    marked_words_[group] = 0;
-    while (words != 0) {
-      const std::size_t index = group * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
-      words &= words - 1;
-      std::uint64_t word = marks_[index];
-      marks_[index] = 0;
-      const int base = static_cast<int>(index) * 64;
-      while (word != 0) {
-        visit(base + __builtin_ctzll(word));
-        word &= word - 1;
+  for (std::size_t top = 0; top < marked_groups_.size(); ++top) {
+    std::uint64_t groups = marked_groups_[top];
+    marked_groups_[top] = 0;
+    while (groups != 0) {
+      const std::size_t group = top * 64 + static_cast<std::size_t>(__builtin_ctzll(groups));
+      groups &= groups - 1;
+      std::uint64_t words = marked_words_[group];
+      marked_words_[group] = 0;
+      while (words != 0) {
+        const std::size_t index = group * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+        words &= words - 1;
+        std::uint64_t word = marks_[index];
+        marks_[index] = 0;
+        const int base = static_cast<int>(index) * 64;
+        while (word != 0) {
+          visit(base + __builtin_ctzll(word));
+          word &= word - 1;
+        }
       }
     }
   }
@@ -147,14 +157,12 @@ void SphereFilter::visit_marked(Visit& visit) {
 // their order and the sums are those of centre_pass.
 template <class OnMember>
 CentreSums filtered_centre_pass(const SphereSetup& setup, SphereFilter& filter,
-                                const StructureState& state, const Block& block, int centre,
-                                OnMember&& on_member) {
-  if (!filter.usable()) return centre_pass(setup, state, block, centre, on_member);
-  const CentreView view(setup, state, block, centre);
-  static_cast<void>(checked_block_count(state));
+                                const AnalysisInput& input, int centre, OnMember&& on_member) {
+  if (!filter.usable()) return centre_pass(setup, input, centre, on_member);
+  const CentreView view(setup, input, centre);
   CentreSums sums;
-  filter.for_each_candidate(state.initial_positions.x(centre), state.initial_positions.y(centre),
-                            state.initial_positions.z(centre),
+  filter.for_each_candidate(input.initial.x[centre - 1], input.initial.y[centre - 1],
+                            input.initial.z[centre - 1],
                             [&](int j) { view.visit(j, sums, on_member); });
   return sums;
 }

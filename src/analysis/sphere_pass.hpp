@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "analysis/analysis_input.hpp"
 #include "analysis/block.hpp"
 #include "analysis/metric.hpp"
 #include "core/single.hpp"
-#include "structure/structure_state.hpp"
 
 namespace wsphere {
 
@@ -21,7 +21,7 @@ struct SphereSetup {
   CellMetric minimised_metric;
 };
 
-SphereSetup sphere_setup(const StructureState& state);
+SphereSetup sphere_setup(const AnalysisInput& input);
 
 // The sums of one centre's pass.
 struct CentreSums {
@@ -41,48 +41,55 @@ struct SphereMember {
 // centre's own position and are not members.
 inline constexpr float kSelfTolerance = 1.0e-4f;
 
-// One centre's view of the block: its two positions and unchecked pointers to
-// the block's coordinates, whose bounds the caller checked once.
+// One centre's view of the block. A block atom's coordinates are made from
+// its cell atom's when the atom is tested, with the same rounding as the
+// block's own (shifted_coordinate), so the pass needs no block in memory.
 class CentreView {
  public:
-  CentreView(const SphereSetup& setup, const StructureState& state, const Block& block, int centre)
+  // `centre` is 1-based.
+  CentreView(const SphereSetup& setup, const AnalysisInput& input, int centre)
       : setup_(setup),
-        cx_(state.initial_positions.x(centre)),
-        cy_(state.initial_positions.y(centre)),
-        cz_(state.initial_positions.z(centre)),
-        mx_(state.minimised_positions.x(centre)),
-        my_(state.minimised_positions.y(centre)),
-        mz_(state.minimised_positions.z(centre)),
-        ix_(block.block_initial_positions.x.data()),
-        iy_(block.block_initial_positions.y.data()),
-        iz_(block.block_initial_positions.z.data()),
-        nx_(block.block_minimised_positions.x.data()),
-        ny_(block.block_minimised_positions.y.data()),
-        nz_(block.block_minimised_positions.z.data()) {}
+        cx_(input.initial.x[centre - 1]),
+        cy_(input.initial.y[centre - 1]),
+        cz_(input.initial.z[centre - 1]),
+        mx_(input.minimised.x[centre - 1]),
+        my_(input.minimised.y[centre - 1]),
+        mz_(input.minimised.z[centre - 1]),
+        initial_(input.initial),
+        minimised_(input.minimised) {}
 
   // Tests candidate j (0-based block index) and, when it is a member, adds it
   // to `sums` after calling on_member(const SphereMember&).
   template <class OnMember>
   void visit(int j, CentreSums& sums, OnMember& on_member) const {
-    const float dx = round_to_single(static_cast<double>(ix_[j]) - cx_);
-    const float dy = round_to_single(static_cast<double>(iy_[j]) - cy_);
-    const float dz = round_to_single(static_cast<double>(iz_[j]) - cz_);
+    const int atom = j / kImagesPerAtom;
+    const ImageShifts shift = image_shifts(j - atom * kImagesPerAtom);
+    const float dx = round_to_single(
+        static_cast<double>(shifted_coordinate(initial_.x[atom], shift.a)) - cx_);
+    const float dy = round_to_single(
+        static_cast<double>(shifted_coordinate(initial_.y[atom], shift.b)) - cy_);
+    const float dz = round_to_single(
+        static_cast<double>(shifted_coordinate(initial_.z[atom], shift.c)) - cz_);
     if (std::fabs(dz) < kSelfTolerance && std::fabs(dx) < kSelfTolerance &&
         std::fabs(dy) < kSelfTolerance) {
       return;
     }
     const float q0 = round_to_single(squared_distance(setup_.initial_metric, dx, dy, dz));
     if (q0 > setup_.sphere_radius_sq) return;
-    add_member(j, q0, sums, on_member);
+    add_member(j, atom, shift, q0, sums, on_member);
   }
 
  private:
   template <class OnMember>
-  void add_member(int j, float q0, CentreSums& sums, OnMember& on_member) const {
+  void add_member(int j, int atom, ImageShifts shift, float q0, CentreSums& sums,
+                  OnMember& on_member) const {
     const float initial_distance = round_to_single(checked_sqrt(q0));
-    const float ex = round_to_single(static_cast<double>(nx_[j]) - mx_);
-    const float ey = round_to_single(static_cast<double>(ny_[j]) - my_);
-    const float ez = round_to_single(static_cast<double>(nz_[j]) - mz_);
+    const float ex = round_to_single(
+        static_cast<double>(shifted_coordinate(minimised_.x[atom], shift.a)) - mx_);
+    const float ey = round_to_single(
+        static_cast<double>(shifted_coordinate(minimised_.y[atom], shift.b)) - my_);
+    const float ez = round_to_single(
+        static_cast<double>(shifted_coordinate(minimised_.z[atom], shift.c)) - mz_);
     const float minimised_distance =
         round_to_single(checked_sqrt(squared_distance(setup_.minimised_metric, ex, ey, ez)));
     const float distance_change = round_to_single(
@@ -99,30 +106,18 @@ class CentreView {
 
   const SphereSetup& setup_;
   float cx_, cy_, cz_, mx_, my_, mz_;
-  const float* ix_;
-  const float* iy_;
-  const float* iz_;
-  const float* nx_;
-  const float* ny_;
-  const float* nz_;
+  PositionsView initial_;
+  PositionsView minimised_;
 };
 
-// Number of block atoms of the structure, with the bounds of a loop over all of
-// them checked once.
-inline int checked_block_count(const StructureState& state) {
-  const int count = block_atom_count(state);
-  if (count > 0) CheckedArray<float, kBlockCapacity>::check(count);
-  return count;
-}
-
-// The reference pass of cell atom `centre`: every block atom 1 .. 27 x
-// cell_atom_count is a candidate, in block order; on_member(const
-// SphereMember&) is called for every member before it is added to the sums.
+// The reference pass of cell atom `centre` (1-based): every block atom is a
+// candidate, in block order; on_member(const SphereMember&) is called for
+// every member before it is added to the sums.
 template <class OnMember>
-CentreSums centre_pass(const SphereSetup& setup, const StructureState& state, const Block& block,
-                       int centre, OnMember&& on_member) {
-  const CentreView view(setup, state, block, centre);
-  const int count = checked_block_count(state);
+CentreSums centre_pass(const SphereSetup& setup, const AnalysisInput& input, int centre,
+                       OnMember&& on_member) {
+  const CentreView view(setup, input, centre);
+  const int count = kImagesPerAtom * input.atom_count;
   CentreSums sums;
   for (int j = 0; j < count; ++j) view.visit(j, sums, on_member);
   return sums;

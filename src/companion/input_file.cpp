@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "structure/input_format.hpp"
+
 namespace wsphere::companion {
 
 namespace {
@@ -24,11 +26,6 @@ std::string cell_line(const Cell& cell, const std::string& word) {
   for (double v : {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma}) values += format("%.6f ", v);
   return values + "  " + word + "\n";
 }
-
-const char* const kSwitchWords[10] = {
-    "initial-positions", "minimised-positions", "corrected-positions", "block-initial",
-    "block-minimised",   "sphere-details",      "w-table",             "w-ordered",
-    "w-by-kind",         "w-summary"};
 
 std::string atom_lines(const InputPlan& plan, const std::vector<std::array<double, 3>>& positions) {
   std::string text;
@@ -74,7 +71,9 @@ std::string input_text(const InputPlan& plan) {
     text += value_line(format("%.4f", plan.references[m]), "ref-" + std::to_string(m + 1));
   }
   text += "switches\n";
-  for (std::size_t s = 0; s < 10; ++s) text += value_line(std::string(1, plan.switches[s]), kSwitchWords[s]);
+  for (std::size_t s = 0; s < kReportSwitchWords.size(); ++s) {
+    text += value_line(std::string(1, plan.switches[s]), std::string(kReportSwitchWords[s]));
+  }
   text += "atoms\n";
   text += value_line(std::to_string(plan.names.size()), "count");
   return text + atom_lines(plan, plan.initial) + atom_lines(plan, plan.minimised);

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "companion/geometry.hpp"
+#include "structure/atom_kind.hpp"
 
 namespace wsphere::companion {
 
@@ -53,16 +54,18 @@ std::vector<std::string> atom_names(const std::vector<Atom>& atoms,
 }
 
 std::vector<int> kinds_of_name(const std::string& name, const std::vector<std::string>& kinds) {
-  const std::string text = padded(name, 2);
+  AtomName bytes;
+  const std::string text = padded(name.substr(0, bytes.size()), bytes.size());
+  std::copy(text.begin(), text.end(), bytes.begin());
+  std::vector<KindSymbol> symbols;
+  for (const std::string& kind : kinds) {
+    const std::string symbol = padded(kind.substr(0, 2), 2);
+    symbols.push_back({symbol[0], symbol[1]});
+  }
   std::vector<int> found;
   const int count = static_cast<int>(kinds.size());
-  for (int m = 0; m + 1 < count; ++m) {
-    const std::string symbol = padded(kinds[m], 2);
-    if (text[0] == symbol[0] && text[1] == symbol[1]) found.push_back(m);
-  }
-  if (count > 0) {
-    const std::string last = padded(kinds.back(), 2);
-    if (text[0] == last[0] && last[1] == ' ') found.push_back(count - 1);
+  for (int m = 1; m <= count; ++m) {
+    if (belongs_to_kind(bytes, symbols.data(), count, m)) found.push_back(m - 1);
   }
   return found;
 }

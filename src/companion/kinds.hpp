@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "companion/crystal.hpp"
+#include "structure/structure_state.hpp"
 
 namespace wsphere::companion {
 
-inline constexpr int kMaxKinds = 10;
-inline constexpr int kMaxAtoms = 1000;
+// The capacities of wsphere's structure state.
+inline constexpr int kMaxKinds = kKindCapacity;
+inline constexpr int kMaxAtoms = kCellCapacity;
 
 struct KindChoice {
   std::string symbol;
@@ -30,7 +32,8 @@ std::vector<std::string> default_kind_symbols(const std::vector<Atom>& atoms);
 std::vector<std::string> atom_names(const std::vector<Atom>& atoms,
                                     const std::vector<std::string>& kinds);
 
-// The kinds (0-based) wsphere counts an atom of this name in.
+// The kinds (0-based) wsphere counts an atom of this name in, by wsphere's own
+// rule (structure/atom_kind.hpp).
 std::vector<int> kinds_of_name(const std::string& name, const std::vector<std::string>& kinds);
 
 // Warnings about kinds that will not count atoms as their elements suggest:

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <thread>
 
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 #include "driver/interrupt.hpp"
 
 namespace wsphere {

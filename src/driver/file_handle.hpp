@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 
 namespace wsphere {
 

@@ -1,6 +1,6 @@
 #include "driver/memory_units.hpp"
 
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 
 namespace wsphere {
 

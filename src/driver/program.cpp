@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/memory_units.hpp"
 #include "driver/system.hpp"
@@ -12,10 +12,10 @@ namespace wsphere {
 namespace {
 
 int steps(Run& run) {
-  run.OPEN_READ();
-  run.RAZMNOJENIE();
-  run.KALMIR();
-  return run.CLOSE_STOP();
+  run.read_input();
+  run.build_block();
+  run.analyse_spheres();
+  return run.close_files();
 }
 
 }  // namespace

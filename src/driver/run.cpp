@@ -21,7 +21,7 @@ std::unique_ptr<Run> Run::on_files(std::string input_path, std::string output_pa
                                std::make_unique<OutputConnection>(std::move(output_path), console));
 }
 
-int Run::CLOSE_STOP() {
+int Run::close_files() {
   input_->close();
   output_->close();
   return 0;

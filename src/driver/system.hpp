@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 
 namespace wsphere {
 

@@ -6,23 +6,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "driver/checked_array.hpp"
+#include "core/checked_array.hpp"
+#include "wsphere/cell.hpp"
 
 namespace wsphere {
 
 inline constexpr int kKindCapacity = 10;
 inline constexpr int kCellCapacity = 1000;
-
-// Edges in the user's length unit; angles in degrees (alpha between b and c,
-// beta between a and c, gamma between a and b).
-struct CellParameters {
-  float a = 0.0f;
-  float b = 0.0f;
-  float c = 0.0f;
-  float alpha = 0.0f;
-  float beta = 0.0f;
-  float gamma = 0.0f;
-};
 
 using KindSymbol = std::array<char, 2>;  // blank-padded, zero bytes until read
 using AtomName = std::array<char, 6>;    // blank-padded, zero bytes until read
@@ -39,8 +29,8 @@ struct Positions {
 };
 
 struct StructureState {
-  CellParameters initial_cell;
-  CellParameters minimised_cell;
+  Cell initial_cell;
+  Cell minimised_cell;
   float sphere_radius = 0.0f;
   float bond_limit = 0.0f;
   std::int32_t kind_count = 0;
@@ -64,10 +54,5 @@ struct StructureState {
   Positions<kCellCapacity> initial_positions;
   Positions<kCellCapacity> minimised_positions;
 };
-
-// Brings a minimised coordinate that jumped across a cell face back next to its
-// initial coordinate: one cell edge down when it moved up by more than half an
-// edge, one edge up when it moved down by more than half an edge.
-float corrected_coordinate(float initial, float minimised);
 
 }  // namespace wsphere

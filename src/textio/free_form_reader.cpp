@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 #include "textio/number_parse.hpp"
 
 namespace wsphere::textio {
@@ -25,13 +25,6 @@ T checked(const ParsedNumber<T>& parsed, int unit) {
 }
 
 }  // namespace
-
-std::size_t MemorySource::read(char* buffer, std::size_t size) {
-  const std::size_t count = std::min(size, bytes_.size() - position_);
-  std::memcpy(buffer, bytes_.data() + position_, count);
-  position_ += count;
-  return count;
-}
 
 FreeFormReader::FreeFormReader(ByteSource& source, int unit) : lines_(source), unit_(unit) {}
 

@@ -7,28 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "textio/byte_source.hpp"
 #include "textio/line_source.hpp"
 
 namespace wsphere::textio {
-
-// Bytes of the file being read.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Reads up to `size` bytes into `buffer`; returns 0 at the end of the file.
-  virtual std::size_t read(char* buffer, std::size_t size) = 0;
-};
-
-// A ByteSource over bytes in memory (for tests and for callers that hold the text).
-class MemorySource : public ByteSource {
- public:
-  explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::size_t read(char* buffer, std::size_t size) override;
-
- private:
-  std::string bytes_;
-  std::size_t position_ = 0;
-};
 
 // Reads statements from the lines of a ByteSource. Failures raise wsphere::Fatal
 // with Msg::end_of_file, Msg::syntax_error or Msg::input_conversion and the

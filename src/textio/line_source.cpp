@@ -1,7 +1,5 @@
 #include "textio/line_source.hpp"
 
-#include "textio/free_form_reader.hpp"
-
 namespace wsphere::textio {
 
 bool LineSource::next_line(std::string& line) {

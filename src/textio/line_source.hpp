@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <string>
 
-namespace wsphere::textio {
+#include "textio/byte_source.hpp"
 
-class ByteSource;
+namespace wsphere::textio {
 
 // A line is the bytes up to a line feed; a carriage return directly before the
 // line feed is dropped, any other carriage return is kept. Bytes after the last

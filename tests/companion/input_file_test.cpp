@@ -5,6 +5,8 @@
 #include "companion_support.hpp"
 #include "driver/memory_units.hpp"
 #include "driver/run.hpp"
+#include "structure/input_format.hpp"
+#include "structure/read_structure.hpp"
 
 namespace wsphere::companion::testing {
 namespace {
@@ -60,7 +62,7 @@ TEST(InputFile, ReadBackByWsphereWithoutAMessage) {
   const auto run = std::make_unique<wsphere::Run>(
       std::make_unique<wsphere::MemoryInput>(input_text(plan), "/run/input.txt"),
       std::make_unique<wsphere::MemoryOutput>("/run/output.txt", console));
-  ASSERT_NO_THROW(run->OPEN_READ());
+  ASSERT_NO_THROW(run->read_input());
   const StructureState& state = run->state();
   EXPECT_FLOAT_EQ(state.initial_cell.b, 7.8479f);
   EXPECT_FLOAT_EQ(state.minimised_cell.gamma, 105.987f);
@@ -86,6 +88,37 @@ TEST(InputFile, ReadBackByWsphereWithoutAMessage) {
   EXPECT_LT(state.minimised_positions.x(4), 0.0f);  // 0.0000001 -> 0.9999999 crossed back
   EXPECT_GT(state.minimised_positions.x(4), -1e-6f);
   EXPECT_FLOAT_EQ(state.minimised_positions.z(1), 0.31f);
+}
+
+StructureState& read_back(const InputPlan& plan, StructureState& state) {
+  textio::MemorySource source(input_text(plan));
+  textio::FreeFormReader reader(source, 1);
+  read_structure(reader, state);
+  return state;
+}
+
+// Each switch lands on its own item, and the kinds and atoms at wsphere's
+// capacities are read without a condition.
+TEST(InputFile, SwitchesAndCapacitiesRoundTrip) {
+  for (int s = 0; s < kReportSwitchCount; ++s) {
+    InputPlan plan = sample_plan();
+    plan.switches = std::string(kReportSwitchCount, '0');
+    plan.switches[s] = '1';
+    auto state = std::make_unique<StructureState>();
+    const auto switches = report_switches(read_back(plan, *state));
+    for (int t = 0; t < kReportSwitchCount; ++t) EXPECT_EQ(*switches[t], t == s ? 1 : 0) << s << " " << t;
+  }
+  InputPlan full = sample_plan();
+  full.kinds = {"Si", "Al", "Mg", "Fe", "Ca", "Na", "Ti", "Mn", "Cr", "O"};
+  full.references.assign(full.kinds.size() - 1, 1.9);
+  full.names.assign(kCellCapacity, "O1");
+  full.initial.assign(kCellCapacity, {0.5, 0.5, 0.5});
+  full.minimised.assign(kCellCapacity, {0.5, 0.5, 0.5});
+  auto state = std::make_unique<StructureState>();
+  ASSERT_NO_THROW(read_back(full, *state));
+  EXPECT_EQ(state->kind_count, kKindCapacity);
+  EXPECT_EQ(symbol_of(state->kind_symbols(kKindCapacity)), "O ");
+  EXPECT_EQ(state->cell_atom_count, kCellCapacity);
 }
 
 }  // namespace

@@ -107,16 +107,16 @@ void check_messages(const std::string& messages, int status) {
 // members in the same order with the same bits.
 void check_filter(const Run& run) {
   const StructureState& state = run.state();
-  const SphereSetup setup = sphere_setup(state);
-  SphereFilter filter(setup, state);
+  const SphereSetup setup = sphere_setup(analysis_input(state));
+  SphereFilter filter(setup, analysis_input(state));
   if (!filter.usable()) return;
   std::vector<SphereMember> full;
   std::vector<SphereMember> filtered;
   for (int i = 1; i <= state.cell_atom_count; ++i) {
     full.clear();
     filtered.clear();
-    centre_pass(setup, state, run.block(), i, [&](const SphereMember& m) { full.push_back(m); });
-    filtered_centre_pass(setup, filter, state, run.block(), i,
+    centre_pass(setup, analysis_input(state), i, [&](const SphereMember& m) { full.push_back(m); });
+    filtered_centre_pass(setup, filter, analysis_input(state), i,
                          [&](const SphereMember& m) { filtered.push_back(m); });
     const auto same = [](const SphereMember& a, const SphereMember& b) {
       return a.block_atom == b.block_atom &&

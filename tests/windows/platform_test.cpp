@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 #include "driver/file_handle.hpp"
 #include "driver/system.hpp"
 #include "windows_support.hpp"

@@ -2,7 +2,7 @@
 // and SIGHUP window-CLOSE. The event number is the signal number.
 #include <csignal>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 #include "driver/interrupt.hpp"
 
 namespace wsphere {

@@ -5,7 +5,7 @@
 
 #include "driver/windows/console_events.hpp"
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 #include "driver/interrupt.hpp"
 
 namespace wsphere {

@@ -1,4 +1,4 @@
-#include "driver/condition.hpp"
+#include "driver/message_line.hpp"
 
 #include <array>
 #include <stdexcept>

@@ -1,22 +1,15 @@
-// RAZMNOJENIE: the block of 27 images of every cell atom, and its two tables.
+#include "report/block_tables.hpp"
+
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <string_view>
-
-#include "analysis/block.hpp"
-#include "core/single.hpp"
-#include "driver/run.hpp"
 
 namespace wsphere {
 
 namespace {
 
 using textio::Layout;
-
-float shifted(float coordinate, int shift) {
-  return round_to_single(static_cast<double>(coordinate) + shift);
-}
 
 const Layout& block_initial_title() {
   static const Layout layout(
@@ -77,50 +70,25 @@ class CoordinateTexts {
   std::size_t next_ = 0;
 };
 
+const Layout& title_of(BlockTable table) {
+  return table == BlockTable::initial ? block_initial_title() : block_minimised_title();
+}
+
 }  // namespace
 
-void build_block(const StructureState& state, Block& block) {
-  int k = 0;
-  for (int i = 1; i <= state.cell_atom_count; ++i) {
-    for (int a = -1; a <= 1; ++a) {
-      for (int b = -1; b <= 1; ++b) {
-        for (int c = -1; c <= 1; ++c) {
-          ++k;
-          block.block_initial_positions.x(k) = shifted(state.initial_positions.x(i), a);
-          block.block_initial_positions.y(k) = shifted(state.initial_positions.y(i), b);
-          block.block_initial_positions.z(k) = shifted(state.initial_positions.z(i), c);
-          block.block_minimised_positions.x(k) = shifted(state.minimised_positions.x(i), a);
-          block.block_minimised_positions.y(k) = shifted(state.minimised_positions.y(i), b);
-          block.block_minimised_positions.z(k) = shifted(state.minimised_positions.z(i), c);
-          block.block_atom_names(k) = state.cell_atom_names(i);
-        }
-      }
-    }
-  }
-}
-
-void Run::RAZMNOJENIE() {
-  build_block(state_, block_);
-  if (state_.print_block_initial == 1) {
-    write_block_table(block_initial_title(), block_.block_initial_positions);
-  }
-  if (state_.print_block_minimised == 1) {
-    write_block_table(block_minimised_title(), block_.block_minimised_positions);
-  }
-}
-
-void Run::write_block_table(const Layout& title, const Positions<kBlockCapacity>& positions) {
-  report_.write(title);
-  const int count = block_atom_count(state_);
+void write_block_table(textio::ReportWriter& report, BlockTable table, const Block& block) {
+  const BlockPositions& positions = table == BlockTable::initial ? block.block_initial_positions
+                                                                 : block.block_minimised_positions;
+  report.write(title_of(table));
   CoordinateTexts x_texts;
   CoordinateTexts y_texts;
   CoordinateTexts z_texts;
-  for (int k = 1; k <= count; ++k) {
+  for (int k = 1; k <= block.atom_count; ++k) {
     bool overflow = false;  // one message for a row with asterisks, as for any statement
     const std::string_view x = x_texts.text(positions.x(k), overflow);
     const std::string_view y = y_texts.text(positions.y(k), overflow);
     const std::string_view z = z_texts.text(positions.z(k), overflow);
-    report_.write(block_row(), {k, bytes_of(block_.block_atom_names(k)), x, y, z}, overflow);
+    report.write(block_row(), {k, bytes_of(block.block_atom_names(k)), x, y, z}, overflow);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 
-#include "driver/condition.hpp"
+#include "core/condition.hpp"
 
 namespace wsphere {
 

@@ -1,4 +1,4 @@
-// SORTIROVKA: ascending quicksort of single-precision keys, in place, carrying
+// Ascending quicksort of single-precision keys, in place, carrying
 // an integer companion array along. Non-recursive: an explicit stack of
 // deferred segments, the longer part of every split put aside, so the stack
 // never holds more than log2(count) segments. The order of equal keys is the
@@ -8,18 +8,19 @@
 #include <cstdint>
 #include <utility>
 
-#include "driver/checked_array.hpp"
+#include "core/checked_array.hpp"
 
 namespace wsphere {
 
-inline constexpr int kSortStackCapacity = 21;
+// Enough for any count an int can hold.
+inline constexpr int kSortStackCapacity = 31;
 
-// Sorts keys(1..count) ascending and permutes companions(1..count) with them.
-// A count below 1 leaves both arrays untouched. Returns the greatest number of
-// segments the stack held at once.
-template <int Capacity>
-int SORTIROVKA(CheckedArray<float, Capacity>& keys, int count,
-               CheckedArray<std::int32_t, Capacity>& companions) {
+// Legacy name: SORTIROVKA. Sorts keys(1..count) ascending and permutes
+// companions(1..count) with them; both are arrays indexed from 1 (CheckedArray,
+// CheckedVector). A count below 1 leaves both untouched. Returns the greatest
+// number of segments the stack held at once.
+template <class Keys, class Companions>
+int sort_by_w(Keys& keys, int count, Companions& companions) {
   struct Segment {
     int lower = 0;
     int upper = 0;

@@ -1,16 +1,11 @@
-// Run-time conditions: every failure of a run is one of these, carried by an
-// exception to the top of the program, which prints its message line and ends
-// the run with the matching exit status.
+// The conditions that end a run, as exceptions. They are raised where the
+// trouble arises, at any layer, and caught once at the top of the program,
+// which turns them into message lines and exit statuses (driver/message_line.hpp).
 #pragma once
 
-#include <cstdint>
 #include <exception>
-#include <string>
-#include <string_view>
 
 namespace wsphere {
-
-enum class Severity { error, severe };
 
 // Message numbers of the run-time conditions.
 enum class Msg : int {
@@ -28,20 +23,6 @@ enum class Msg : int {
   bounds_exceeded = 161,   // a subscript outside its array
   aborting = 200,          // console interrupt (not fatal by itself)
 };
-
-struct ConditionInfo {
-  Severity severity;
-  std::string_view text;  // with %d for the unit and %s for the path or event
-};
-
-// The table of conditions: severity and message text of each message number.
-const ConditionInfo& condition_info(Msg msg);
-
-// The message line of a condition, without its line end, for example
-// "runerr: severe (24): end-of-file during read, unit 1, file /tmp/input.txt".
-// `unit` and `subject` fill the %d and %s of the text (subject is the full path
-// of the file, or the event name of message 200).
-std::string message_line(Msg msg, int unit, std::string_view subject);
 
 // A severe condition: ends the run. Raised where it arises, with the unit it
 // concerns (0 when it concerns no file); the top of the program adds the path.

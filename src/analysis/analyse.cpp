@@ -1,8 +1,12 @@
 // The library's one call (include/wsphere/analysis.hpp): the public structure
 // and settings become the analysis's view, and its results the public ones.
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <stdexcept>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/analyse_spheres.hpp"
 #include "analysis/atom_results.hpp"

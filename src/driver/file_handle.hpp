@@ -53,7 +53,9 @@ class FileHandle {
   std::string path_;
   std::intptr_t handle_ = kClosed;
   bool read_only_ = false;
-  bool waiting_ = true;  // false after stop_waiting
+#ifdef _WIN32
+  bool waiting_ = true;  // false after stop_waiting: a pipe's write may then take nothing
+#endif
 };
 
 // The message of a failed open from the system's error code (errno on POSIX,

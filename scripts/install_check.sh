@@ -35,6 +35,26 @@ cmp "$run/output.txt" examples/quartz/output.txt ||
 "$prefix/bin/wsphere-summary" "$run/output.txt" >/dev/null ||
   fail "the installed wsphere-summary failed"
 
+# The Python package, where the build has it: importable from the prefix's site
+# directory, giving the report's values, and found by the installed
+# wsphere-summary for its pictures.
+if [ -f build/CMakeCache.txt ] && grep -q '^WSPHERE_PYTHON_INSTALL_DIR' build/CMakeCache.txt; then
+  site_dir=$(sed -n 's/^WSPHERE_PYTHON_INSTALL_DIR:STRING=//p' build/CMakeCache.txt)
+  python=$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' build/CMakeCache.txt)
+  [ -f "$prefix/$site_dir/wsphere/__init__.py" ] || fail "the Python package is missing from $site_dir"
+  (cd "$work" && PYTHONPATH="$prefix/$site_dir" MPLBACKEND=Agg "$python" -c '
+import sys, wsphere
+assert wsphere.__file__.startswith(sys.argv[1]), wsphere.__file__
+result = wsphere.analyse_input(sys.argv[2] + "/input.txt")
+report = wsphere.read_report(sys.argv[2] + "/output.txt")
+assert [r["w"] for r in report.w_rows["W table"]] == [f"{w:.5f}" for w in result.w]
+' "$prefix" "$run") || fail "the installed Python package fails"
+  # (run by the interpreter that has matplotlib, which need not be the first on PATH)
+  MPLBACKEND=Agg "$python" "$prefix/bin/wsphere-summary" "$run/output.txt" --plot "$work/w.png" >/dev/null ||
+    fail "the installed wsphere-summary cannot draw"
+  [ "$(head -c 4 "$work/w.png" | tail -c 3)" = PNG ] || fail "wsphere-summary --plot wrote no PNG"
+fi
+
 # The Debian package holds the program, the man page and the manual.
 if command -v dpkg-deb >/dev/null 2>&1; then
   cpack --config build/CPackConfig.cmake -B "$work/package" >/dev/null

@@ -3,9 +3,10 @@
 # for the compiler matrix), CMake, GoogleTest, Google Benchmark, Python 3 for
 # the report summary script and its test, numpy for the reference model of the
 # differential test, gemmi with PEGTL for the companion program
-# wsphere-input, and for the Windows build mingw-w64 (g++ with POSIX threads)
+# wsphere-input, for the Windows build mingw-w64 (g++ with POSIX threads)
 # with Wine to run its tests and GoogleTest's sources (built for Windows
-# there).
+# there), and for the Python package wsphere: pybind11, the Python headers,
+# ASE, pymatgen, matplotlib, pandas and pytest (Debian's, for /usr/bin/python3).
 set -euo pipefail
 
 missing=()
@@ -20,6 +21,13 @@ command -v python3 >/dev/null 2>&1 || missing+=(python3)
 /usr/bin/python3 -c 'import numpy' >/dev/null 2>&1 || missing+=(python3-numpy)
 [ -f /usr/include/gemmi/smcif.hpp ] || missing+=(gemmi-dev)
 [ -f /usr/include/tao/pegtl.hpp ] || missing+=(tao-pegtl-dev)
+[ -f /usr/include/pybind11/pybind11.h ] || missing+=(pybind11-dev)
+/usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' \
+  >/dev/null 2>&1 || missing+=(python3-dev)
+for module in ase:python3-ase pymatgen:python3-pymatgen matplotlib:python3-matplotlib \
+    pandas:python3-pandas pytest:python3-pytest; do
+  /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || missing+=("${module#*:}")
+done
 command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || missing+=(g++-mingw-w64-x86-64-posix)
 command -v wine >/dev/null 2>&1 || missing+=(wine)
 [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)

@@ -1,0 +1,511 @@
+// wsphere._core: the analysis library, the companion's file readers and the
+// whole program in memory, for the Python package. The Python side
+// (python/wsphere/) turns foreign structures into the plain lists and arrays
+// these functions take and wraps what they return.
+//
+// Every failure that input from Python can cause ends here as a Python
+// exception: wsphere.InputError (a ValueError) for bad files and bad
+// structures. Nothing aborts the interpreter.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bond_reference.hpp"
+#include "companion/cif_file.hpp"
+#include "companion/crystal.hpp"
+#include "companion/expansion.hpp"
+#include "companion/gulp_files.hpp"
+#include "companion/geometry.hpp"
+#include "companion/input_file.hpp"
+#include "companion/kinds.hpp"
+#include "companion/text_scan.hpp"
+#include "core/condition.hpp"
+#include "driver/program.hpp"
+#include "structure/read_structure.hpp"
+#include "textio/byte_source.hpp"
+#include "textio/free_form_reader.hpp"
+#include "textio/number_parse.hpp"
+#include "wsphere/analysis.hpp"
+
+namespace py = pybind11;
+
+namespace wsphere::python {
+namespace {
+
+using companion::InputError;
+
+using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
+using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// ---------------------------------------------------------------------------
+// Checks of what Python hands over.
+
+std::array<double, 6> cell_values(const std::vector<double>& values, const char* which) {
+  if (values.size() != 6) {
+    throw InputError(std::string("the ") + which + " cell needs six values (a, b, c, alpha, beta, gamma), got " +
+                     std::to_string(values.size()));
+  }
+  std::array<double, 6> cell{};
+  std::copy(values.begin(), values.end(), cell.begin());
+  for (int i = 0; i < 6; ++i) {
+    if (!std::isfinite(cell[i])) throw InputError(std::string("the ") + which + " cell has a value that is not finite");
+    if (i < 3 && !(cell[i] > 0.0)) throw InputError(std::string("the ") + which + " cell has an edge that is not positive");
+    if (i >= 3 && !(cell[i] > 0.0 && cell[i] < 180.0)) {
+      throw InputError(std::string("the ") + which + " cell has an angle outside (0, 180) degrees");
+    }
+  }
+  return cell;
+}
+
+// The rows of an (n, 3) array.
+template <typename Array>
+void check_positions(const Array& positions, const char* which) {
+  if (positions.ndim() != 2 || positions.shape(1) != 3) {
+    throw InputError(std::string("the ") + which + " positions must be an array of shape (n, 3)");
+  }
+  const auto* data = positions.data();
+  for (py::ssize_t i = 0; i < positions.size(); ++i) {
+    if (!std::isfinite(static_cast<double>(data[i]))) {
+      throw InputError(std::string("the ") + which + " positions hold a value that is not finite (atom " +
+                       std::to_string(i / 3 + 1) + ")");
+    }
+  }
+}
+
+template <typename Array>
+void check_counts(std::size_t names, const Array& initial, const Array& minimised) {
+  const auto n = static_cast<std::size_t>(initial.shape(0));
+  const auto m = static_cast<std::size_t>(minimised.shape(0));
+  if (n == 0) throw InputError("the structure has no atoms");
+  if (n != m) {
+    throw InputError("the initial state has " + std::to_string(n) + " atoms, the minimised state " +
+                     std::to_string(m) + "; both states must list the same atoms in the same order");
+  }
+  if (names != n) {
+    throw InputError(std::to_string(names) + " names for " + std::to_string(n) + " atoms");
+  }
+}
+
+void check_length(double value, const char* what) {
+  if (!std::isfinite(value) || !(value > 0.0)) throw InputError(std::string("the ") + what + " must be a positive number");
+}
+
+// ---------------------------------------------------------------------------
+// The analysis.
+
+// Text for a Python exception: the program's bytes, invalid UTF-8 replaced.
+std::string message_text(const std::string& bytes) {
+  return py::bytes(bytes).attr("decode")("utf-8", "replace").cast<std::string>();
+}
+
+Cell cell_of(const std::array<double, 6>& v) {
+  return {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]),
+          static_cast<float>(v[3]), static_cast<float>(v[4]), static_cast<float>(v[5])};
+}
+
+template <typename T>
+py::array_t<T> array_of(const std::vector<T>& values) {
+  py::array_t<T> out(static_cast<py::ssize_t>(values.size()));
+  std::copy(values.begin(), values.end(), out.mutable_data());
+  return out;
+}
+
+py::dict analyse(const std::vector<std::string>& names, const std::vector<double>& initial_cell,
+                 const std::vector<double>& minimised_cell, const FloatArray& initial,
+                 const FloatArray& minimised, double radius, double bond_limit,
+                 const std::vector<std::pair<std::string, double>>& kinds, bool checked) {
+  check_positions(initial, "initial");
+  check_positions(minimised, "minimised");
+  check_counts(names.size(), initial, minimised);
+  // Values that input.txt gave the program are taken as they are; the
+  // analysis copes with whatever the reader lets through.
+  if (checked) {
+    check_length(radius, "sphere radius");
+    if (!std::isfinite(bond_limit)) throw InputError("the bond limit must be a finite number");
+  }
+  auto cell = [checked](const std::vector<double>& values, const char* which) {
+    if (checked) return cell_of(cell_values(values, which));
+    if (values.size() != 6) throw InputError(std::string("the ") + which + " cell needs six values");
+    std::array<double, 6> v{};
+    std::copy(values.begin(), values.end(), v.begin());
+    return cell_of(v);
+  };
+
+  Structure structure;
+  structure.initial_cell = cell(initial_cell, "initial");
+  structure.minimised_cell = cell(minimised_cell, "minimised");
+  structure.names = names;
+  const auto n = static_cast<std::size_t>(initial.shape(0));
+  structure.initial_positions.resize(n);
+  structure.minimised_positions.resize(n);
+  const float* p = initial.data();
+  const float* q = minimised.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    structure.initial_positions[i] = {p[3 * i], p[3 * i + 1], p[3 * i + 2]};
+    structure.minimised_positions[i] = {q[3 * i], q[3 * i + 1], q[3 * i + 2]};
+  }
+  Settings settings{static_cast<float>(radius), static_cast<float>(bond_limit), {}};
+  for (const auto& [symbol, reference] : kinds) {
+    if (checked && !std::isfinite(reference)) throw InputError("the reference distance of kind " + symbol + " is not finite");
+    settings.kinds.push_back({symbol, static_cast<float>(reference)});
+  }
+
+  Results results;
+  std::string failure;
+  {
+    py::gil_scoped_release release;
+    try {
+      results = wsphere::analyse(structure, settings);
+    } catch (const MathDomainError&) {
+      failure = "a distance needs the square root of a negative number: the cell angles admit no cell";
+    } catch (const std::invalid_argument& error) {
+      failure = error.what();
+    }
+  }
+  if (!failure.empty()) throw InputError(message_text(failure));
+
+  std::vector<float> w(n), compliance(n);
+  std::vector<int> members(n), bonded(n), kind(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const AtomResult& atom = results.atoms[i];
+    w[i] = atom.w;
+    compliance[i] = atom.compliance;
+    members[i] = atom.member_count;
+    bonded[i] = atom.bonded_count;
+    kind[i] = atom.kind;
+  }
+  py::list statistics;
+  for (const KindResult& k : results.kinds) {
+    // Symbols stay bytes: those of input.txt are Windows-1251.
+    statistics.append(py::make_tuple(py::bytes(k.symbol), k.member_count, k.mean_w, k.sigma));
+  }
+  py::dict out;
+  out["w"] = array_of(w);
+  out["compliance"] = array_of(compliance);
+  out["members"] = array_of(members);
+  out["bonded"] = array_of(bonded);
+  out["kind"] = array_of(kind);
+  out["order"] = array_of(results.w_order);
+  out["statistics"] = statistics;
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// From a structure in doubles to what input.txt written by wsphere-input would
+// give the program: its kinds, names and reference distances, and every number
+// rounded as the file prints it and read back as a single.
+
+float single_of_text(const std::string& text) {
+  const auto parsed = textio::parse_real(text);
+  if (parsed.fault != textio::NumberFault::none) throw InputError("the value " + text + " is out of range");
+  return parsed.value;
+}
+
+float printed(const char* pattern, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, pattern, value);
+  return single_of_text(buffer);
+}
+
+// coordinate_text() read back as a single. The quotient of two exact integers
+// is rounded once to a double; rounding that to a single is exact unless the
+// double falls on a midpoint between two singles, where the text decides.
+float printed_coordinate(double x) {
+  long long units = std::llround((x - std::floor(x)) * 1.0e7);
+  if (units >= 10000000) units -= 10000000;
+  const double quotient = static_cast<double>(units) / 1.0e7;
+  const float single = static_cast<float>(quotient);
+  const float other = quotient > static_cast<double>(single) ? std::nextafter(single, 2.0f)
+                                                             : std::nextafter(single, -1.0f);
+  const double midpoint = (static_cast<double>(single) + static_cast<double>(other)) / 2.0;
+  if (quotient != midpoint) return single;
+  return single_of_text(companion::coordinate_text(x));
+}
+
+companion::Crystal crystal_of(const std::string& file, const std::array<double, 6>& cell,
+                              const std::vector<std::string>& elements, const DoubleArray& positions) {
+  companion::Crystal crystal;
+  crystal.file = file;
+  crystal.cell = {cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]};
+  const double* p = positions.data();
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    companion::Atom atom;
+    atom.element = elements[i];
+    atom.origin = "atom " + std::to_string(i + 1);
+    for (int k = 0; k < 3; ++k) atom.frac[static_cast<std::size_t>(k)] = companion::wrapped(p[3 * i + static_cast<std::size_t>(k)]);
+    crystal.atoms.push_back(std::move(atom));
+  }
+  return crystal;
+}
+
+py::dict prepare(const std::vector<std::string>& elements, const std::vector<double>& initial_cell,
+                 const std::vector<double>& minimised_cell, const DoubleArray& initial,
+                 const DoubleArray& minimised, double radius, double bond_limit,
+                 const std::optional<std::vector<std::pair<std::string, std::optional<double>>>>& kind_choice) {
+  check_positions(initial, "initial");
+  check_positions(minimised, "minimised");
+  check_counts(elements.size(), initial, minimised);
+  check_length(radius, "sphere radius");
+  check_length(bond_limit, "bond limit");
+  for (const std::string& element : elements) {
+    if (element.empty()) throw InputError("an atom has no element symbol");
+  }
+  const auto first_cell = cell_values(initial_cell, "initial");
+  const auto second_cell = cell_values(minimised_cell, "minimised");
+  const companion::Crystal crystal = crystal_of("initial", first_cell, elements, initial);
+
+  std::vector<std::string> kinds;
+  if (kind_choice && !kind_choice->empty()) {
+    for (const auto& choice : *kind_choice) kinds.push_back(choice.first);
+    if (kind_choice->back().second) {
+      throw InputError("kind " + kinds.back() + ": the last kind takes no reference distance");
+    }
+  } else {
+    kinds = companion::default_kind_symbols(crystal.atoms);
+  }
+  for (std::size_t m = 0; m < kinds.size(); ++m) {
+    if (kinds[m].empty()) throw InputError("a kind needs a symbol");
+    for (std::size_t k = 0; k < m; ++k) {
+      if (kinds[k] == kinds[m]) throw InputError("kind " + kinds[m] + " is given twice");
+    }
+  }
+  const std::vector<std::string> names = companion::atom_names(crystal.atoms, kinds);
+
+  // Measuring references visits the neighbours of every atom of a kind: the
+  // other Python threads go on meanwhile.
+  std::vector<float> references(kinds.size(), 0.0f);
+  {
+    py::gil_scoped_release release;
+    for (std::size_t m = 0; m + 1 < kinds.size(); ++m) {
+      double reference = 0.0;
+      if (kind_choice && m < kind_choice->size() && (*kind_choice)[m].second) {
+        reference = *(*kind_choice)[m].second;
+        if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + kinds[m] + " is not finite");
+      } else {
+        const companion::BondMean bond = measured_bond_distance(crystal, names, kinds, static_cast<int>(m), bond_limit);
+        if (bond.atoms == 0) {
+          throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it as (\"" +
+                           kinds[m] + "\", REF) in kinds");
+        }
+        if (bond.count == 0) {
+          throw InputError("kind " + kinds[m] + " has no neighbour within the bond limit; give its reference as (\"" +
+                           kinds[m] + "\", REF) in kinds");
+        }
+        reference = bond.mean;
+      }
+      references[m] = printed("%.4f", reference);
+    }
+  }
+  py::list kind_list;
+  for (std::size_t m = 0; m < kinds.size(); ++m) kind_list.append(py::make_tuple(kinds[m], references[m]));
+
+  const auto n = static_cast<py::ssize_t>(elements.size());
+  FloatArray first({n, py::ssize_t{3}});
+  FloatArray second({n, py::ssize_t{3}});
+  const double* p = initial.data();
+  const double* q = minimised.data();
+  float* a = first.mutable_data();
+  float* b = second.mutable_data();
+  for (py::ssize_t i = 0; i < 3 * n; ++i) {
+    a[i] = printed_coordinate(p[i]);
+    b[i] = printed_coordinate(q[i]);
+  }
+  auto printed_cell = [](const std::array<double, 6>& cell) {
+    std::vector<float> out;
+    for (double v : cell) out.push_back(printed("%.6f", v));
+    return out;
+  };
+  py::list warnings;
+  for (const std::string& warning : companion::kind_warnings(crystal.atoms, names, kinds)) warnings.append(warning);
+
+  py::dict out;
+  out["names"] = names;
+  out["kinds"] = kind_list;
+  out["initial_cell"] = printed_cell(first_cell);
+  out["minimised_cell"] = printed_cell(second_cell);
+  out["initial"] = first;
+  out["minimised"] = second;
+  out["radius"] = printed("%.4f", radius);
+  out["bond_limit"] = printed("%.4f", bond_limit);
+  out["warnings"] = warnings;
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// The companion's readers.
+
+py::dict state_dict(const companion::Crystal& crystal) {
+  const auto n = static_cast<py::ssize_t>(crystal.atoms.size());
+  DoubleArray positions({n, py::ssize_t{3}});
+  double* p = positions.mutable_data();
+  std::vector<std::string> elements;
+  std::vector<std::string> origins;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const companion::Atom& atom = crystal.atoms[static_cast<std::size_t>(i)];
+    for (int k = 0; k < 3; ++k) p[3 * i + k] = atom.frac[static_cast<std::size_t>(k)];
+    elements.push_back(atom.element);
+    origins.push_back(atom.origin);
+  }
+  const companion::Cell& c = crystal.cell;
+  py::dict out;
+  out["file"] = crystal.file;
+  out["cell"] = std::vector<double>{c.a, c.b, c.c, c.alpha, c.beta, c.gamma};
+  out["elements"] = elements;
+  out["origins"] = origins;
+  out["positions"] = positions;
+  return out;
+}
+
+void check_readable(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (!fs::exists(path)) throw InputError(path + ": no such file");
+  if (!fs::is_regular_file(path)) throw InputError(path + ": not a regular file");
+}
+
+std::string extension_of(const std::string& path) {
+  return companion::lower(std::filesystem::path(path).extension().string());
+}
+
+// The states a file gives: one for .gin, .res and .cif, two for .gout.
+py::list read_states(const std::string& path) {
+  const std::string extension = extension_of(path);
+  if (extension != ".gin" && extension != ".res" && extension != ".cif" && extension != ".gout") {
+    throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
+  }
+  check_readable(path);
+  std::vector<companion::SourceState> sources;
+  {
+    py::gil_scoped_release release;
+    if (extension == ".gout") {
+      companion::RunStates states = companion::read_gulp_output(path);
+      sources = {std::move(states.initial), std::move(states.final)};
+    } else if (extension == ".cif") {
+      sources = {companion::read_cif_file(path)};
+    } else {
+      sources = {companion::read_gulp_input(path)};
+    }
+  }
+  py::list out;
+  for (const companion::SourceState& source : sources) out.append(state_dict(companion::expand(source)));
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// input.txt and the whole program.
+
+py::tuple run(const py::bytes& input, const std::string& directory) {
+  std::string bytes = input;
+  MemoryRunResult result;
+  {
+    py::gil_scoped_release release;
+    result = run_in_memory(bytes, directory);
+  }
+  return py::make_tuple(py::bytes(result.report), py::bytes(result.messages), result.status);
+}
+
+
+std::string text_of(std::string_view bytes) {
+  std::string text(bytes);
+  const auto end = text.find_last_not_of(' ');
+  text.resize(end == std::string::npos ? 0 : end + 1);
+  return text;
+}
+
+// What the program reads from input bytes; a failure raises InputError with
+// the program's own message lines.
+py::dict read_input(const py::bytes& input) {
+  std::string bytes = input;
+  auto state = std::make_unique<StructureState>();
+  try {
+    textio::MemorySource source(bytes);
+    textio::FreeFormReader reader(source, 1);
+    read_structure(reader, *state);
+  } catch (const Fatal&) {
+    const MemoryRunResult result = run_in_memory(bytes, "/run");
+    throw InputError(result.messages.empty() ? std::string("input.txt cannot be read") : message_text(result.messages));
+  }
+  const auto n = static_cast<py::ssize_t>(state->cell_atom_count);
+  if (n <= 0) throw InputError("input.txt lists no atoms");
+  FloatArray first({n, py::ssize_t{3}});
+  FloatArray second({n, py::ssize_t{3}});
+  float* a = first.mutable_data();
+  float* b = second.mutable_data();
+  // Names and symbols stay bytes (Windows-1251, as the report prints them).
+  py::list names;
+  for (int i = 1; i <= n; ++i) {
+    names.append(py::bytes(text_of(bytes_of(state->cell_atom_names(i)))));
+    const auto& p = state->initial_positions;
+    const auto& q = state->minimised_positions;
+    const std::size_t row = 3 * static_cast<std::size_t>(i - 1);
+    a[row] = p.x(i), a[row + 1] = p.y(i), a[row + 2] = p.z(i);
+    b[row] = q.x(i), b[row + 1] = q.y(i), b[row + 2] = q.z(i);
+  }
+  py::list kinds;
+  for (int k = 1; k <= state->kind_count; ++k) {
+    // The reader stores a reference only for the kinds before the last.
+    const float reference = k < state->kind_count ? state->bond_reference(k) : 0.0f;
+    kinds.append(py::make_tuple(py::bytes(std::string(bytes_of(state->kind_symbols(k)))), reference));
+  }
+  auto cell = [](const Cell& c) { return std::vector<float>{c.a, c.b, c.c, c.alpha, c.beta, c.gamma}; };
+  py::dict out;
+  out["names"] = names;
+  out["kinds"] = kinds;
+  out["initial_cell"] = cell(state->initial_cell);
+  out["minimised_cell"] = cell(state->minimised_cell);
+  out["initial"] = first;
+  out["minimised"] = second;
+  out["radius"] = state->sphere_radius;
+  out["bond_limit"] = state->bond_limit;
+  return out;
+}
+
+// Both ways of measuring a reference, for the tests: (fast, plain) as
+// (mean, distances, atoms).
+py::tuple compare_references(const std::vector<std::string>& elements, const std::vector<double>& cell,
+                             const DoubleArray& positions, const std::vector<std::string>& kinds, int kind,
+                             double limit) {
+  check_positions(positions, "initial");
+  if (static_cast<std::size_t>(positions.shape(0)) != elements.size()) throw InputError("one element per atom");
+  const companion::Crystal crystal = crystal_of("initial", cell_values(cell, "initial"), elements, positions);
+  const std::vector<std::string> names = companion::atom_names(crystal.atoms, kinds);
+  const companion::BondMean fast = measured_bond_distance(crystal, names, kinds, kind, limit);
+  const companion::BondMean plain = companion::mean_bond_distance(crystal, names, kinds, kind, limit);
+  return py::make_tuple(py::make_tuple(fast.mean, fast.count, fast.atoms),
+                        py::make_tuple(plain.mean, plain.count, plain.atoms));
+}
+
+}  // namespace
+}  // namespace wsphere::python
+
+PYBIND11_MODULE(_core, m) {
+  using namespace wsphere::python;
+  m.doc() = "The wsphere analysis, file readers and program, for the wsphere package.";
+  py::register_exception<InputError>(m, "InputError", PyExc_ValueError);
+
+  m.def("analyse", &analyse, py::arg("names"), py::arg("initial_cell"), py::arg("minimised_cell"),
+        py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
+        py::arg("kinds"), py::arg("checked") = true, "W and compliance of every atom; positions as (n, 3) singles.");
+  m.def("prepare", &prepare, py::arg("elements"), py::arg("initial_cell"), py::arg("minimised_cell"),
+        py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
+        py::arg("kinds") = py::none(),
+        "Kinds, names, references and singles as wsphere-input would write them to input.txt.");
+  m.def("_compare_references", &compare_references, py::arg("elements"), py::arg("cell"), py::arg("positions"),
+        py::arg("kinds"), py::arg("kind"), py::arg("limit"));
+  m.def("read_states", &read_states, py::arg("path"),
+        "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final).");
+  m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");
+  m.def("run", &run, py::arg("input"), py::arg("directory") = "/run",
+        "The program on input.txt bytes: report bytes, console text, exit status.");
+}

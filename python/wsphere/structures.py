@@ -1,0 +1,132 @@
+"""Structures: the package's own Crystal, the readers of wsphere-input and the
+conversion of ase.Atoms and pymatgen structures."""
+
+from dataclasses import dataclass, field
+import os
+
+import numpy as np
+
+from wsphere import _core
+
+InputError = _core.InputError
+
+
+@dataclass
+class Crystal:
+    """One state of a structure: the cell (a, b, c in Angstrom; alpha, beta,
+    gamma in degrees), the element of every atom and the fractional positions
+    as an (n, 3) array. `origins` tells where a reader found each atom."""
+
+    cell: tuple
+    elements: list
+    positions: np.ndarray
+    file: str = ""
+    origins: list = field(default=None, repr=False)
+
+    def __post_init__(self):
+        self.cell = tuple(float(v) for v in self.cell)
+        self.elements = [str(e) for e in self.elements]
+        self.positions = np.asarray(self.positions, dtype=np.float64).reshape(-1, 3)
+
+    def __len__(self):
+        return len(self.elements)
+
+    def matrix(self):
+        """The cell vectors as rows (a along x, b in the xy plane), Angstrom."""
+        return cell_matrix(self.cell)
+
+    def cartesian(self):
+        return self.positions @ self.matrix()
+
+    def to_ase(self):
+        import ase
+        return ase.Atoms(symbols=self.elements, cell=self.matrix(), scaled_positions=self.positions,
+                         pbc=True)
+
+    def to_pymatgen(self):
+        from pymatgen.core import Lattice, Structure
+        lattice = Lattice.from_parameters(*self.cell)
+        return Structure(lattice, self.elements, self.positions, coords_are_cartesian=False)
+
+
+def cell_matrix(cell):
+    a, b, c, alpha, beta, gamma = cell
+    ca, cb, cg = (np.cos(np.radians(x)) for x in (alpha, beta, gamma))
+    sg = np.sin(np.radians(gamma))
+    cx = c * cb
+    cy = c * (ca - cb * cg) / sg
+    cz = np.sqrt(max(c * c - cx * cx - cy * cy, 0.0))
+    return np.array([[a, 0.0, 0.0], [b * cg, b * sg, 0.0], [cx, cy, cz]])
+
+
+def _state(data):
+    return Crystal(cell=data["cell"], elements=data["elements"], positions=data["positions"],
+                   file=data["file"], origins=data["origins"])
+
+
+def _path(path):
+    return os.fspath(path)
+
+
+def read(path, minimised=False):
+    """One state from a file of a minimisation run: .gin, .res or .cif (the
+    whole cell, expanded by its symmetry), or .gout (its input structure, or
+    the optimised one with minimised=True). Bad files raise InputError naming
+    the file and line."""
+    states = _core.read_states(_path(path))
+    return _state(states[-1] if minimised else states[0])
+
+
+def read_pair(initial, minimised=None):
+    """The two states of a run: from one .gout file, or from two files (a
+    .gout gives its input structure as the first, its optimised one as the
+    second). Both must list the same atoms in the same order."""
+    if minimised is None:
+        path = _path(initial)
+        if os.path.splitext(path)[1].lower() != ".gout":
+            raise InputError(f"{path}: a single file must be a printed output (.gout); otherwise give two files")
+        states = _core.read_states(path)
+        first, second = _state(states[0]), _state(states[1])
+    else:
+        first, second = read(initial), read(minimised, minimised=True)
+    check_same_atoms(first, second)
+    return first, second
+
+
+def check_same_atoms(first, second):
+    origin = lambda state, i: (f" {state.origins[i]}" if state.origins else f" atom {i + 1}")
+    common = min(len(first), len(second))
+    for i in range(common):
+        if first.elements[i] != second.elements[i]:
+            raise InputError(
+                f"atom {i + 1} differs: {first.elements[i]} from {first.file}{origin(first, i)}, "
+                f"{second.elements[i]} from {second.file}{origin(second, i)}; "
+                "both states must list the same atoms in the same order")
+    if len(first) != len(second):
+        longer = first if len(first) > len(second) else second
+        raise InputError(
+            f"the initial state has {len(first)} atoms, the minimised state {len(second)}; "
+            f"the first without a partner is atom {common + 1}, {longer.elements[common]} "
+            f"from {longer.file}{origin(longer, common)}")
+
+
+def as_crystal(structure, what="structure"):
+    """A Crystal from a Crystal, an ase.Atoms or a pymatgen (I)Structure."""
+    if isinstance(structure, Crystal):
+        return structure
+    kind = type(structure)
+    module = kind.__module__ or ""
+    if module.startswith("ase"):
+        if not all(structure.pbc) or structure.cell.rank != 3:
+            raise InputError(f"the {what} needs a periodic cell of three vectors")
+        return Crystal(cell=structure.cell.cellpar(), elements=structure.get_chemical_symbols(),
+                       positions=structure.get_scaled_positions(wrap=False), file=what)
+    if module.startswith("pymatgen"):
+        if not structure.is_ordered:
+            raise InputError(f"the {what} has sites of more than one species; wsphere needs one element per site")
+        lattice = structure.lattice
+        return Crystal(cell=(*lattice.abc, *lattice.angles),
+                       elements=[site.specie.symbol for site in structure],
+                       positions=structure.frac_coords, file=what)
+    raise TypeError(f"the {what} must be an ase.Atoms, a pymatgen Structure or a wsphere.Crystal, "
+                    f"not {kind.__name__}")

@@ -243,5 +243,35 @@ TEST(CommandLine, StatesOfDifferentLengthNameTheFirstUnpairedAtom) {
   EXPECT_FALSE(fs::exists(dir / "input.txt"));
 }
 
+// Cut copies of the real run (tests/data/gulp/SOURCES.md): one that GULP
+// stopped with its own error, one that did no optimisation.
+TEST(CommandLine, RunsWithoutAFinalStructureSayWhy) {
+  const std::string failed = (kGulp / "stw-ge-c0002-error.gout").string();
+  const std::string single = (kGulp / "stw-ge-c0002-single.gout").string();
+  const std::string cif = kRun + ".cif";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{failed},
+       "wsphere-input: " + failed + ", line 508: GULP ended with an error: too many failed attempts to optimise; "
+           "Problem in line search\n"},
+      {{single},
+       "wsphere-input: " + single + ": the run did no optimisation (no 'Start of bulk optimisation'); run GULP "
+           "with the keyword optimise, or name the initial and the minimised structure as two files\n"},
+      {{kRun + ".gin", failed},
+       "wsphere-input: " + failed + ", line 508: GULP ended with an error: too many failed attempts to optimise; "
+           "Problem in line search\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const Result result = run_binary(dir.path(), c.args);
+    EXPECT_EQ(result.status, 1) << c.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_FALSE(fs::exists(dir / "input.txt"));
+  }
+}
+
 }  // namespace
 }  // namespace wsphere::companion::testing

@@ -396,8 +396,10 @@ std::string extension_of(const std::string& path) {
   return companion::lower(std::filesystem::path(path).extension().string());
 }
 
-// The states a file gives: one for .gin, .res and .cif, two for .gout.
-py::list read_states(const std::string& path) {
+// The states a file gives: one for .gin, .res and .cif, two for .gout (its
+// input structure alone with `initial_only`, so that a run without a final
+// structure still gives it).
+py::list read_states(const std::string& path, bool initial_only) {
   const std::string extension = extension_of(path);
   if (extension != ".gin" && extension != ".res" && extension != ".cif" && extension != ".gout") {
     throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
@@ -406,7 +408,9 @@ py::list read_states(const std::string& path) {
   std::vector<companion::SourceState> sources;
   {
     py::gil_scoped_release release;
-    if (extension == ".gout") {
+    if (extension == ".gout" && initial_only) {
+      sources = {companion::read_gulp_output_initial(path)};
+    } else if (extension == ".gout") {
       companion::RunStates states = companion::read_gulp_output(path);
       sources = {std::move(states.initial), std::move(states.final)};
     } else if (extension == ".cif") {
@@ -528,8 +532,9 @@ PYBIND11_MODULE(_core, m) {
         "Kinds, names, references and singles as wsphere-input would write them to input.txt.");
   m.def("_compare_references", &compare_references, py::arg("elements"), py::arg("cell"), py::arg("positions"),
         py::arg("kinds"), py::arg("kind"), py::arg("limit"));
-  m.def("read_states", &read_states, py::arg("path"),
-        "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final).");
+  m.def("read_states", &read_states, py::arg("path"), py::arg("initial_only") = false,
+        "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final, or the initial "
+        "one alone).");
   m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");
   m.def("run", &run, py::arg("input"), py::arg("directory") = "/run",
         "The program on input.txt bytes: report bytes, console text, exit status.");

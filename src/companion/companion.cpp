@@ -39,10 +39,7 @@ SourceState state_from(const std::string& path, bool minimised) {
   check_readable(path);
   if (extension == ".gin" || extension == ".res") return read_gulp_input(path);
   if (extension == ".cif") return read_cif_file(path);
-  if (extension == ".gout") {
-    RunStates states = read_gulp_output(path);
-    return minimised ? states.final : states.initial;
-  }
+  if (extension == ".gout") return minimised ? read_gulp_output(path).final : read_gulp_output_initial(path);
   throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
 }
 

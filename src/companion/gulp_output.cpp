@@ -46,12 +46,14 @@ class OutputFileReader {
  public:
   explicit OutputFileReader(const std::string& path) : path_(path), lines_(read_lines(path)) {}
 
-  RunStates read() {
+  RunStates read() const {
     RunStates states;
     states.initial = initial_state();
     states.final = final_state(states.initial);
     return states;
   }
+
+  SourceState read_initial() const { return initial_state(); }
 
  private:
   std::optional<std::size_t> find(std::string_view title) const {
@@ -231,5 +233,7 @@ class OutputFileReader {
 }  // namespace
 
 RunStates read_gulp_output(const std::string& path) { return OutputFileReader(path).read(); }
+
+SourceState read_gulp_output_initial(const std::string& path) { return OutputFileReader(path).read_initial(); }
 
 }  // namespace wsphere::companion

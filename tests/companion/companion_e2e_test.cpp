@@ -273,6 +273,29 @@ TEST(CommandLine, RunsWithoutAFinalStructureSayWhy) {
   }
 }
 
+// Named first, such a run gives its input structure, which is all it is
+// asked for.
+TEST(CommandLine, RunWithoutAFinalStructureGivesTheInitialState) {
+  for (const char* cut : {"stw-ge-c0002-error.gout", "stw-ge-c0002-single.gout"}) {
+    TempDir dir;
+    const std::string gout = (kGulp / cut).string();
+    const std::string res = kRun + ".res";
+    const Result made = run_binary(dir.path(), {gout, res});
+    EXPECT_EQ(made.status, 0) << cut;
+    EXPECT_EQ(made.out, "");
+    EXPECT_EQ(made.err,
+              "reference Si: 1.6174 A, the mean of 236 distances up to the bond limit in the initial state\n"
+              "reference Ge: 1.8133 A, the mean of 5 distances up to the bond limit in the initial state\n"
+              "reference F: 1.8711 A, the mean of 1 distance up to the bond limit in the initial state\n"
+              "initial: " + gout + ": 186 atoms, cell 11.9417 11.9267 29.4393 89.642 90.147 119.713, kinds Si 59 "
+              "Ge 1 F 6 O 120\n"
+              "minimised: " + res + ": 186 atoms, cell 11.9417 11.9267 29.4393 89.642 90.147 119.713, kinds Si "
+              "59 Ge 1 F 6 O 120\n"
+              "largest displacement: 0.0000 A (atom 107, O47)\n");
+    EXPECT_EQ(wsphere::testing::run_wsphere(dir.path()).status, 0) << cut;
+  }
+}
+
 // Fluoride in a cage of the real run: with a bond limit of 1.8 A every Si, Ge
 // and O atom has a bond and no F atom has one. F is the third kind, whose
 // reference wsphere does not use.

@@ -264,6 +264,21 @@ TEST(GulpOutput, MissingFinalStructureIsExplained) {
   }
 }
 
+// The input structure alone is read from a run without a final structure.
+TEST(GulpOutput, InputStructureOfARunWithoutFinalStructure) {
+  std::string single = kOutputWithSymmetry;
+  single.resize(single.find("  Final asymmetric"));
+  TempDir dir;
+  const std::string path = (dir / "run.gout").string();
+  for (const std::string& text : {single, single + " !! ERROR : too many failed attempts to optimise\n"}) {
+    write_file(path, text);
+    const SourceState initial = read_gulp_output_initial(path);
+    EXPECT_EQ(initial.atoms.size(), 2u) << text;
+    EXPECT_EQ(initial.symmetry.name, "F M 3 M");
+    EXPECT_DOUBLE_EQ(initial.cell.a, 5.64);
+  }
+}
+
 // An error after the final tables (say, in a later property step) leaves the
 // optimised structure as it is.
 TEST(GulpOutput, ErrorAfterTheFinalTablesKeepsTheStates) {

@@ -1,5 +1,6 @@
 """A printed output without a final structure: the package raises the message
-wsphere-input prints, GULP's own error or the absence of an optimisation."""
+wsphere-input prints, GULP's own error or the absence of an optimisation, when
+the final structure is wanted, and reads the input structure all the same."""
 
 import os
 import subprocess
@@ -39,3 +40,13 @@ def test_wsphere_input_prints_the_same_message(tmp_path, path, message):
     program = os.path.abspath(binary("WSPHERE_INPUT_BINARY", "wsphere-input"))
     done = subprocess.run([program, path], cwd=tmp_path, capture_output=True, text=True)
     assert (done.returncode, done.stdout, done.stderr) == (1, "", f"wsphere-input: {message}\n")
+
+
+@pytest.mark.parametrize("path", [FAILED, SINGLE], ids=["failed run", "single-point run"])
+def test_such_a_run_still_gives_its_input_structure(path):
+    whole = wsphere.read(os.path.join(DATA, "gulp", "stw-ge-c0002.gout"))
+    initial = wsphere.read(path)
+    assert initial.elements == whole.elements
+    assert (initial.positions == whole.positions).all()
+    first, last = wsphere.read_pair(path, os.path.join(DATA, "gulp", "stw-ge-c0002.res"))
+    assert len(first) == len(last) == 186

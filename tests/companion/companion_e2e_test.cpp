@@ -248,7 +248,6 @@ TEST(CommandLine, StatesOfDifferentLengthNameTheFirstUnpairedAtom) {
 TEST(CommandLine, RunsWithoutAFinalStructureSayWhy) {
   const std::string failed = (kGulp / "stw-ge-c0002-error.gout").string();
   const std::string single = (kGulp / "stw-ge-c0002-single.gout").string();
-  const std::string cif = kRun + ".cif";
   const struct {
     std::vector<std::string> args;
     std::string err;

@@ -251,8 +251,8 @@ TEST(GulpOutput, MissingFinalStructureIsExplained) {
        ": no final coordinates (\"Final fractional coordinates of atoms\" or \"Final asymmetric unit "
        "coordinates\"): did the run end?"},
       // The error is why the run did no optimisation, and why the structure is missing.
-      {single + " !! ERROR : unknown species in potential\n",
-       ", line " + line_after(single) + ": GULP ended with an error: unknown species in potential"},
+      {single + " !! ERROR : atom type missing from the library\n",
+       ", line " + line_after(single) + ": GULP ended with an error: atom type missing from the library"},
       {"\n !! ERROR : cell parameters are missing\n",
        ", line 2: GULP ended with an error: cell parameters are missing"},
   };

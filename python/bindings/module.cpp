@@ -250,6 +250,34 @@ companion::Crystal crystal_of(const std::string& file, const std::array<double, 
   return crystal;
 }
 
+double given_reference(const std::string& kind, double reference) {
+  if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + kind + " is not finite");
+  return reference;
+}
+
+// The mean bond distance of kind m, as wsphere-input measures it; the warning
+// of a placeholder goes to `placeholders`.
+double measured_reference(const companion::Crystal& crystal, const std::vector<std::string>& names,
+                          const std::vector<std::string>& kinds, std::size_t m, double limit,
+                          std::vector<std::string>& placeholders) {
+  const companion::BondMean bond = measured_bond_distance(crystal, names, kinds, static_cast<int>(m), limit);
+  const companion::Reference reference =
+      companion::reference_from(bond, kinds, m, limit, "(\"" + kinds[m] + "\", REF) in kinds");
+  if (!reference.warning.empty()) placeholders.push_back(reference.warning);
+  return reference.value;
+}
+
+// wsphere.ReferenceWarning, set when the module is made.
+PyObject* reference_warning = nullptr;
+
+// Through Python's warnings, attributed to the caller of wsphere.analyse; a
+// filter that turns warnings into errors raises here.
+void warn_about_placeholders(const std::vector<std::string>& placeholders) {
+  for (const std::string& text : placeholders) {
+    if (PyErr_WarnEx(reference_warning, text.c_str(), 2) != 0) throw py::error_already_set();
+  }
+}
+
 py::dict prepare(const std::vector<std::string>& elements, const std::vector<double>& initial_cell,
                  const std::vector<double>& minimised_cell, const DoubleArray& initial,
                  const DoubleArray& minimised, double radius, double bond_limit,
@@ -286,28 +314,17 @@ py::dict prepare(const std::vector<std::string>& elements, const std::vector<dou
   // Measuring references visits the neighbours of every atom of a kind: the
   // other Python threads go on meanwhile.
   std::vector<float> references(kinds.size(), 0.0f);
+  std::vector<std::string> placeholders;
   {
     py::gil_scoped_release release;
     for (std::size_t m = 0; m + 1 < kinds.size(); ++m) {
-      double reference = 0.0;
-      if (kind_choice && m < kind_choice->size() && (*kind_choice)[m].second) {
-        reference = *(*kind_choice)[m].second;
-        if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + kinds[m] + " is not finite");
-      } else {
-        const companion::BondMean bond = measured_bond_distance(crystal, names, kinds, static_cast<int>(m), bond_limit);
-        if (bond.atoms == 0) {
-          throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it as (\"" +
-                           kinds[m] + "\", REF) in kinds");
-        }
-        if (bond.count == 0) {
-          throw InputError("kind " + kinds[m] + " has no neighbour within the bond limit; give its reference as (\"" +
-                           kinds[m] + "\", REF) in kinds");
-        }
-        reference = bond.mean;
-      }
+      const bool given = kind_choice && m < kind_choice->size() && (*kind_choice)[m].second;
+      const double reference = given ? given_reference(kinds[m], *(*kind_choice)[m].second)
+                                     : measured_reference(crystal, names, kinds, m, bond_limit, placeholders);
       references[m] = printed("%.4f", reference);
     }
   }
+  warn_about_placeholders(placeholders);
   py::list kind_list;
   for (std::size_t m = 0; m < kinds.size(); ++m) kind_list.append(py::make_tuple(kinds[m], references[m]));
 
@@ -329,6 +346,7 @@ py::dict prepare(const std::vector<std::string>& elements, const std::vector<dou
   };
   py::list warnings;
   for (const std::string& warning : companion::kind_warnings(crystal.atoms, names, kinds)) warnings.append(warning);
+  for (const std::string& warning : placeholders) warnings.append(warning);
 
   py::dict out;
   out["names"] = names;
@@ -378,8 +396,10 @@ std::string extension_of(const std::string& path) {
   return companion::lower(std::filesystem::path(path).extension().string());
 }
 
-// The states a file gives: one for .gin, .res and .cif, two for .gout.
-py::list read_states(const std::string& path) {
+// The states a file gives: one for .gin, .res and .cif, two for .gout (its
+// input structure alone with `initial_only`, so that a run without a final
+// structure still gives it).
+py::list read_states(const std::string& path, bool initial_only) {
   const std::string extension = extension_of(path);
   if (extension != ".gin" && extension != ".res" && extension != ".cif" && extension != ".gout") {
     throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
@@ -388,7 +408,9 @@ py::list read_states(const std::string& path) {
   std::vector<companion::SourceState> sources;
   {
     py::gil_scoped_release release;
-    if (extension == ".gout") {
+    if (extension == ".gout" && initial_only) {
+      sources = {companion::read_gulp_output_initial(path)};
+    } else if (extension == ".gout") {
       companion::RunStates states = companion::read_gulp_output(path);
       sources = {std::move(states.initial), std::move(states.final)};
     } else if (extension == ".cif") {
@@ -493,6 +515,13 @@ PYBIND11_MODULE(_core, m) {
   using namespace wsphere::python;
   m.doc() = "The wsphere analysis, file readers and program, for the wsphere package.";
   py::register_exception<InputError>(m, "InputError", PyExc_ValueError);
+  reference_warning = PyErr_NewExceptionWithDoc(
+      "wsphere.ReferenceWarning",
+      "A kind's reference distance is a placeholder: it had nothing to be measured from, and wsphere does not "
+      "use it.",
+      PyExc_UserWarning, nullptr);
+  if (reference_warning == nullptr) throw py::error_already_set();
+  m.attr("ReferenceWarning") = py::handle(reference_warning);
 
   m.def("analyse", &analyse, py::arg("names"), py::arg("initial_cell"), py::arg("minimised_cell"),
         py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
@@ -503,8 +532,9 @@ PYBIND11_MODULE(_core, m) {
         "Kinds, names, references and singles as wsphere-input would write them to input.txt.");
   m.def("_compare_references", &compare_references, py::arg("elements"), py::arg("cell"), py::arg("positions"),
         py::arg("kinds"), py::arg("kind"), py::arg("limit"));
-  m.def("read_states", &read_states, py::arg("path"),
-        "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final).");
+  m.def("read_states", &read_states, py::arg("path"), py::arg("initial_only") = false,
+        "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final, or the initial "
+        "one alone).");
   m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");
   m.def("run", &run, py::arg("input"), py::arg("directory") = "/run",
         "The program on input.txt bytes: report bytes, console text, exit status.");

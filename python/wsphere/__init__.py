@@ -26,6 +26,7 @@ _HOMES = {
     "run": "wsphere.analysis",
     "RunResult": "wsphere.analysis",
     "InputError": "wsphere.structures",
+    "ReferenceWarning": "wsphere.analysis",
     "read_report": "wsphere.report",
     "Report": "wsphere.report",
     "write_extxyz": "wsphere.extxyz",

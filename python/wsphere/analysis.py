@@ -10,6 +10,10 @@ import numpy as np
 from wsphere import _core
 from wsphere.structures import as_crystal
 
+# Warned when a kind whose reference wsphere does not use (the third and
+# later) has no bond to measure one from: the reference is a placeholder, 0.
+ReferenceWarning = _core.ReferenceWarning
+
 
 @dataclass(frozen=True)
 class KindStatistics:
@@ -113,7 +117,10 @@ def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None):
     wsphere-input chooses them; otherwise symbols in order, each with an
     optional reference distance ("Si", ("O", 1.61), or a dict {"Si": 1.61,
     "O": None}); a missing reference is the mean bond distance, as
-    wsphere-input measures it. The numbers go in as input.txt written by
+    wsphere-input measures it; a kind after the second with nothing to
+    measure gets the placeholder 0.0 and a ReferenceWarning, as
+    wsphere-input does (only the references of kinds 1 and 2 enter the
+    compliance). The numbers go in as input.txt written by
     wsphere-input would carry them, so the result equals that file's report.
     The analysis runs without the GIL."""
     first = as_crystal(initial, "initial structure")

@@ -71,9 +71,10 @@ def _path(path):
 def read(path, minimised=False):
     """One state from a file of a minimisation run: .gin, .res or .cif (the
     whole cell, expanded by its symmetry), or .gout (its input structure, or
-    the optimised one with minimised=True). Bad files raise InputError naming
-    the file and line."""
-    states = _core.read_states(_path(path))
+    the optimised one with minimised=True; its input structure is there even
+    when the run gave no final one). Bad files raise InputError naming the
+    file and line."""
+    states = _core.read_states(_path(path), initial_only=not minimised)
     return _state(states[-1] if minimised else states[0])
 
 

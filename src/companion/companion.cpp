@@ -39,10 +39,7 @@ SourceState state_from(const std::string& path, bool minimised) {
   check_readable(path);
   if (extension == ".gin" || extension == ".res") return read_gulp_input(path);
   if (extension == ".cif") return read_cif_file(path);
-  if (extension == ".gout") {
-    RunStates states = read_gulp_output(path);
-    return minimised ? states.final : states.initial;
-  }
+  if (extension == ".gout") return minimised ? read_gulp_output(path).final : read_gulp_output_initial(path);
   throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
 }
 
@@ -108,27 +105,28 @@ std::vector<std::string> kind_symbols(const Options& options, const Crystal& ini
   return kinds;
 }
 
+// The mean bond distance of kind m, reported on standard error; a placeholder
+// with a warning for a later kind with nothing to measure.
+double measured_reference(const Options& options, const Crystal& initial, const std::vector<std::string>& names,
+                          const std::vector<std::string>& kinds, std::size_t m, std::ostream& err) {
+  const BondMean bond = mean_bond_distance(initial, names, kinds, static_cast<int>(m), options.bond_limit);
+  const Reference reference = reference_from(bond, kinds, m, options.bond_limit, "--kind " + kinds[m] + "=REF");
+  if (!reference.warning.empty()) {
+    err << "warning: " << reference.warning << "\n";
+  } else {
+    err << "reference " << kinds[m] << ": " << fixed(bond.mean, 4) << " A, the mean of " << bond.count
+        << (bond.count == 1 ? " distance" : " distances") << " up to the bond limit in the initial state\n";
+  }
+  return reference.value;
+}
+
 std::vector<double> references(const Options& options, const Crystal& initial,
                                const std::vector<std::string>& names,
                                const std::vector<std::string>& kinds, std::ostream& err) {
   std::vector<double> values;
   for (std::size_t m = 0; m + 1 < kinds.size(); ++m) {
-    if (m < options.kinds.size() && options.kinds[m].reference) {
-      values.push_back(*options.kinds[m].reference);
-      continue;
-    }
-    const BondMean bond = mean_bond_distance(initial, names, kinds, static_cast<int>(m), options.bond_limit);
-    if (bond.atoms == 0) {
-      throw InputError("kind " + kinds[m] + " holds no atom to measure a reference distance from; give it as --kind " +
-                       kinds[m] + "=REF");
-    }
-    if (bond.count == 0) {
-      throw InputError("kind " + kinds[m] + " has no neighbour within the bond limit " +
-                       fixed(options.bond_limit, 4) + " A; give its reference as --kind " + kinds[m] + "=REF");
-    }
-    err << "reference " << kinds[m] << ": " << fixed(bond.mean, 4) << " A, the mean of " << bond.count
-        << (bond.count == 1 ? " distance" : " distances") << " up to the bond limit in the initial state\n";
-    values.push_back(bond.mean);
+    const bool given = m < options.kinds.size() && options.kinds[m].reference;
+    values.push_back(given ? *options.kinds[m].reference : measured_reference(options, initial, names, kinds, m, err));
   }
   return values;
 }

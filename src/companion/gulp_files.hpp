@@ -21,6 +21,10 @@ struct RunStates {
 // of the optimisation.
 RunStates read_gulp_output(const std::string& path);
 
+// The input structure of a printed output alone: a run without a final
+// structure (a single-point run, a run GULP stopped) still gives it.
+SourceState read_gulp_output_initial(const std::string& path);
+
 // "core" or "shel" (and their abbreviations, also of breathing "bcor"/"bshe"):
 // the kind of particle named by the word after a label.
 enum class Particle { none, core, shell };

@@ -20,6 +20,21 @@ bool is_rule(const std::string& line) {
   return text.size() >= 10 && text.find_first_not_of('-') == std::string::npos;
 }
 
+// "!! ERROR : too many failures" gives "too many failures"; a line of the
+// same block without the word, "!!   in line search", gives "in line search".
+std::string error_line_text(const std::string& line) {
+  std::string text = trim(trim(line).substr(2));
+  if (!text.starts_with("ERROR")) return text;
+  text = trim(text.substr(5));
+  return text.starts_with(':') ? trim(text.substr(1)) : text;
+}
+
+bool in_error_block(const std::string& line) { return trim(line).starts_with("!!"); }
+
+bool starts_error_block(const std::string& line) {
+  return in_error_block(line) && trim(trim(line).substr(2)).starts_with("ERROR");
+}
+
 bool is_cell_name(const std::string& word) {
   for (const char* name : {"a", "b", "c", "alpha", "beta", "gamma"}) {
     if (word == name) return true;
@@ -31,12 +46,14 @@ class OutputFileReader {
  public:
   explicit OutputFileReader(const std::string& path) : path_(path), lines_(read_lines(path)) {}
 
-  RunStates read() {
+  RunStates read() const {
     RunStates states;
     states.initial = initial_state();
     states.final = final_state(states.initial);
     return states;
   }
+
+  SourceState read_initial() const { return initial_state(); }
 
  private:
   std::optional<std::size_t> find(std::string_view title) const {
@@ -48,8 +65,30 @@ class OutputFileReader {
 
   std::size_t require(std::string_view title) const {
     const std::optional<std::size_t> at = find(title);
-    if (!at) throw InputError(path_ + ": no \"" + std::string(title) + "\" table");
+    if (!at) fail(path_ + ": no \"" + std::string(title) + "\" table");
     return *at;
+  }
+
+  // A missing part of the file is reported as GULP's own error when GULP
+  // stopped with one: that is why the part is missing.
+  [[noreturn]] void fail(const std::string& message) const {
+    if (const auto error = run_error()) throw InputError(*error);
+    throw InputError(message);
+  }
+
+  // GULP's error block, "!! ERROR : text" and the "!!" lines after it, as
+  // one message naming the line it starts on.
+  std::optional<std::string> run_error() const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      if (!starts_error_block(lines_[i])) continue;
+      std::string text;
+      for (std::size_t j = i; j < lines_.size() && in_error_block(lines_[j]); ++j) {
+        const std::string part = error_line_text(lines_[j]);
+        if (!part.empty()) text += (text.empty() ? "" : "; ") + part;
+      }
+      return place(path_, static_cast<int>(i) + 1) + "GULP ended with an error: " + text;
+    }
+    return std::nullopt;
   }
 
   // The rows of a table below `title`: those after the `skip`-th rule line,
@@ -177,9 +216,12 @@ class OutputFileReader {
       state.symmetry = initial.symmetry;
     } else if (const auto all = find("Final fractional coordinates of atoms")) {
       state.atoms = atom_table(*all);
+    } else if (!find("Start of bulk optimisation")) {
+      fail(path_ + ": the run did no optimisation (no 'Start of bulk optimisation'); run GULP with the "
+                   "keyword optimise, or name the initial and the minimised structure as two files");
     } else {
-      throw InputError(path_ + ": no final coordinates (\"Final fractional coordinates of atoms\" "
-                               "or \"Final asymmetric unit coordinates\"): did the run end?");
+      fail(path_ + ": no final coordinates (\"Final fractional coordinates of atoms\" "
+                   "or \"Final asymmetric unit coordinates\"): did the run end?");
     }
     return state;
   }
@@ -191,5 +233,7 @@ class OutputFileReader {
 }  // namespace
 
 RunStates read_gulp_output(const std::string& path) { return OutputFileReader(path).read(); }
+
+SourceState read_gulp_output_initial(const std::string& path) { return OutputFileReader(path).read_initial(); }
 
 }  // namespace wsphere::companion

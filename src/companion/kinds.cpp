@@ -1,6 +1,7 @@
 #include "companion/kinds.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "companion/geometry.hpp"
@@ -13,6 +14,12 @@ namespace {
 std::string padded(std::string text, std::size_t width) {
   text.resize(std::max(text.size(), width), ' ');
   return text;
+}
+
+std::string decimals4(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.4f", value);
+  return buffer;
 }
 
 bool contains(const std::vector<std::string>& list, const std::string& item) {
@@ -125,6 +132,21 @@ BondMean mean_bond_distance(const Crystal& crystal, const std::vector<std::strin
     }
   }
   return {count > 0 ? sum / count : 0.0, count, members};
+}
+
+Reference reference_from(const BondMean& bond, const std::vector<std::string>& kinds, std::size_t kind,
+                         double limit, const std::string& how) {
+  if (bond.atoms > 0 && bond.count > 0) return {bond.mean, {}};
+  const std::string& symbol = kinds[kind];
+  const std::string cause =
+      bond.atoms == 0 ? "kind " + symbol + " holds no atom to measure a reference distance from"
+                      : "kind " + symbol + " has no neighbour within the bond limit " + decimals4(limit) + " A";
+  if (kind < kKindsWithCompliance) {
+    throw InputError(cause + (bond.atoms == 0 ? "; give it as " : "; give its reference as ") + how);
+  }
+  return {kPlaceholderReference, cause + "; its reference is set to " + decimals4(kPlaceholderReference) +
+                                     " A, a placeholder: only the references of kinds 1 and 2 enter the "
+                                     "compliance"};
 }
 
 }  // namespace wsphere::companion

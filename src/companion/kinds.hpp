@@ -4,6 +4,7 @@
 // last symbol's letter and that symbol has one letter.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,5 +53,25 @@ struct BondMean {
 // (Angstrom), over the cell's images next to it.
 BondMean mean_bond_distance(const Crystal& crystal, const std::vector<std::string>& names,
                             const std::vector<std::string>& kinds, int kind, double limit);
+
+// wsphere uses the references of the first two kinds only, for the
+// compliance of their atoms; the references of later kinds enter nothing.
+inline constexpr std::size_t kKindsWithCompliance = 2;
+
+// What a later kind gets when it has nothing to measure a reference from: a
+// value no bond has, so that nobody takes it for a measurement.
+inline constexpr double kPlaceholderReference = 0.0;
+
+struct Reference {
+  double value = 0.0;
+  std::string warning;  // set when the value is the placeholder
+};
+
+// The reference of kind `kind` (0-based) from its bonds: their mean. When the
+// kind has no atom or no bond, a kind with compliance raises InputError whose
+// advice names `how` to give the reference ("--kind F=REF"); a later kind
+// gets the placeholder and a warning.
+Reference reference_from(const BondMean& bond, const std::vector<std::string>& kinds, std::size_t kind,
+                         double limit, const std::string& how);
 
 }  // namespace wsphere::companion

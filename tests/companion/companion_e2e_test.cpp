@@ -243,5 +243,136 @@ TEST(CommandLine, StatesOfDifferentLengthNameTheFirstUnpairedAtom) {
   EXPECT_FALSE(fs::exists(dir / "input.txt"));
 }
 
+// Cut copies of the real run (tests/data/gulp/SOURCES.md): one that GULP
+// stopped with its own error, one that did no optimisation.
+TEST(CommandLine, RunsWithoutAFinalStructureSayWhy) {
+  const std::string failed = (kGulp / "stw-ge-c0002-error.gout").string();
+  const std::string single = (kGulp / "stw-ge-c0002-single.gout").string();
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{failed},
+       "wsphere-input: " + failed + ", line 508: GULP ended with an error: too many failed attempts to optimise; "
+           "Problem in line search\n"},
+      {{single},
+       "wsphere-input: " + single + ": the run did no optimisation (no 'Start of bulk optimisation'); run GULP "
+           "with the keyword optimise, or name the initial and the minimised structure as two files\n"},
+      {{kRun + ".gin", failed},
+       "wsphere-input: " + failed + ", line 508: GULP ended with an error: too many failed attempts to optimise; "
+           "Problem in line search\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const Result result = run_binary(dir.path(), c.args);
+    EXPECT_EQ(result.status, 1) << c.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_FALSE(fs::exists(dir / "input.txt"));
+  }
+}
+
+// Named first, such a run gives its input structure, which is all it is
+// asked for.
+TEST(CommandLine, RunWithoutAFinalStructureGivesTheInitialState) {
+  for (const char* cut : {"stw-ge-c0002-error.gout", "stw-ge-c0002-single.gout"}) {
+    TempDir dir;
+    const std::string gout = (kGulp / cut).string();
+    const std::string res = kRun + ".res";
+    const Result made = run_binary(dir.path(), {gout, res});
+    EXPECT_EQ(made.status, 0) << cut;
+    EXPECT_EQ(made.out, "");
+    EXPECT_EQ(made.err,
+              "reference Si: 1.6174 A, the mean of 236 distances up to the bond limit in the initial state\n"
+              "reference Ge: 1.8133 A, the mean of 5 distances up to the bond limit in the initial state\n"
+              "reference F: 1.8711 A, the mean of 1 distance up to the bond limit in the initial state\n"
+              "initial: " + gout + ": 186 atoms, cell 11.9417 11.9267 29.4393 89.642 90.147 119.713, kinds Si 59 "
+              "Ge 1 F 6 O 120\n"
+              "minimised: " + res + ": 186 atoms, cell 11.9417 11.9267 29.4393 89.642 90.147 119.713, kinds Si "
+              "59 Ge 1 F 6 O 120\n"
+              "largest displacement: 0.0000 A (atom 107, O47)\n");
+    EXPECT_EQ(wsphere::testing::run_wsphere(dir.path()).status, 0) << cut;
+  }
+}
+
+// Fluoride in a cage of the real run: with a bond limit of 1.8 A every Si, Ge
+// and O atom has a bond and no F atom has one. F is the third kind, whose
+// reference wsphere does not use.
+TEST(CommandLine, KindWithoutBondsAfterTheSecondGetsAPlaceholder) {
+  TempDir dir;
+  const std::string gout = kRun + ".gout";
+  const Result made = run_binary(dir.path(), {gout, "--bond-limit", "1.8"});
+  EXPECT_EQ(made.status, 0);
+  EXPECT_EQ(made.out, "");
+  EXPECT_EQ(made.err,
+            "reference Si: 1.6174 A, the mean of 236 distances up to the bond limit in the initial state\n"
+            "reference Ge: 1.7858 A, the mean of 2 distances up to the bond limit in the initial state\n"
+            "warning: kind F has no neighbour within the bond limit 1.8000 A; its reference is set to 0.0000 A, "
+            "a placeholder: only the references of kinds 1 and 2 enter the compliance\n"
+            "initial: " + gout + ": 186 atoms, cell 11.9417 11.9267 29.4393 89.642 90.147 119.713, kinds Si 59 "
+            "Ge 1 F 6 O 120\n"
+            "minimised: " + gout + ": 186 atoms, cell 11.9417 11.9267 29.4393 89.642 90.147 119.713, kinds Si 59 "
+            "Ge 1 F 6 O 120\n"
+            "largest displacement: 0.0000 A (atom 1, Si1)\n");
+  const std::string text = read_file(dir / "input.txt");
+  EXPECT_NE(text.find("\nF        kind-3\nO        kind-4\n1.6174   ref-1\n1.7858   ref-2\n0.0000   ref-3\n"),
+            std::string::npos);
+  const auto ran = wsphere::testing::run_wsphere(dir.path());
+  EXPECT_EQ(ran.status, 0);
+  EXPECT_EQ(ran.err, "");
+}
+
+// A small cell by hand: Si-O 1.6 A, O-Al-O 2.0 A, and an F atom at least
+// 5.6 A from every other atom. Default kinds Si, Al, F, O.
+TEST(CommandLine, IsolatedAtomOfAFirstTwoKindIsRefusedAndOfALaterKindWarned) {
+  TempDir dir;
+  const std::string atoms = "Si core 0 0 0\nO core 0.2 0 0\nAl core 0.45 0 0\nO core 0.7 0 0\nF core 0.5 0.5 0.5\n";
+  write_file(dir / "cage.gin", "opti conp\ncell\n8 8 8 90 90 90\nfrac\n" + atoms);
+  const std::string placeholder = "its reference is set to 0.0000 A, a placeholder: only the references of kinds "
+                                  "1 and 2 enter the compliance\n";
+  const struct {
+    std::vector<std::string> kinds;
+    int status;
+    std::string err;  // up to the summary lines
+  } cases[] = {
+      {{},
+       0,
+       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       "reference Al: 2.0000 A, the mean of 2 distances up to the bond limit in the initial state\n"
+       "warning: kind F has no neighbour within the bond limit 2.2000 A; " + placeholder},
+      {{"--kind", "Si", "--kind", "Al", "--kind", "F=1.9", "--kind", "O"},
+       0,
+       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       "reference Al: 2.0000 A, the mean of 2 distances up to the bond limit in the initial state\n"},
+      {{"--kind", "Si", "--kind", "Al", "--kind", "Ca", "--kind", "F", "--kind", "O"},
+       0,
+       "warning: kind Ca holds no atom\n"
+       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       "reference Al: 2.0000 A, the mean of 2 distances up to the bond limit in the initial state\n"
+       "warning: kind Ca holds no atom to measure a reference distance from; " + placeholder +
+       "warning: kind F has no neighbour within the bond limit 2.2000 A; " + placeholder},
+      {{"--kind", "Si", "--kind", "F", "--kind", "Al", "--kind", "O"},
+       1,
+       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       "wsphere-input: kind F has no neighbour within the bond limit 2.2000 A; give its reference as "
+       "--kind F=REF\n"},
+      {{"--kind", "F", "--kind", "Si", "--kind", "O"},
+       1,
+       "warning: the Al atoms (Al1 ...) belong to no kind\n"
+       "wsphere-input: kind F has no neighbour within the bond limit 2.2000 A; give its reference as "
+       "--kind F=REF\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"cage.gin", "cage.gin", "--force"};
+    args.insert(args.end(), c.kinds.begin(), c.kinds.end());
+    fs::remove(dir / "input.txt");
+    const Result made = run_binary(dir.path(), args);
+    EXPECT_EQ(made.status, c.status) << c.err;
+    EXPECT_EQ(made.out, "");
+    EXPECT_EQ(made.err.substr(0, made.err.find("initial: ")), c.err);
+    EXPECT_EQ(fs::exists(dir / "input.txt"), c.status == 0) << c.err;
+  }
+}
+
 }  // namespace
 }  // namespace wsphere::companion::testing

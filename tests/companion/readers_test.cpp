@@ -2,6 +2,8 @@
 // restart files, the printed output and CIF files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "companion/cif_file.hpp"
 #include "companion/expansion.hpp"
 #include "companion/gulp_files.hpp"
@@ -198,6 +200,7 @@ TEST(GulpOutput, FaultsNameTheTable) {
   unclosed.resize(unclosed.find('\n', unclosed.rfind("     2  Cl    c")) + 1);
   std::string no_final = kOutputWithSymmetry;
   no_final.resize(no_final.find("  Final asymmetric"));
+  no_final += "  Start of bulk optimisation :\n";
   std::string bad_type = kOutputWithSymmetry;
   bad_type.replace(bad_type.find("Cl    s "), 8, "Cl    x ");
   const struct {
@@ -216,6 +219,73 @@ TEST(GulpOutput, FaultsNameTheTable) {
     write_file(path, c.text);
     EXPECT_EQ(error_of([&] { read_gulp_output(path); }), path + c.message);
   }
+}
+
+std::string line_after(const std::string& text) {
+  return std::to_string(std::count(text.begin(), text.end(), '\n') + 1);
+}
+
+// A printed output without a final structure says why: GULP's own error, a
+// run without optimisation, or else a run cut short.
+TEST(GulpOutput, MissingFinalStructureIsExplained) {
+  std::string single = kOutputWithSymmetry;
+  single.resize(single.find("  Final asymmetric"));
+  const std::string started =
+      single + "  Start of bulk optimisation :\n\n  Cycle:      0 Energy:   -10.2  Gnorm:   0.01  CPU:   0.1\n\n";
+  const std::string failed = ", line " + line_after(started) + ": GULP ended with an error: ";
+  const std::string advice = "; run GULP with the keyword optimise, or name the initial and the minimised "
+                             "structure as two files";
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {single, ": the run did no optimisation (no 'Start of bulk optimisation')" + advice},
+      {started + " !! ERROR : maximum number of cycles exceeded\n", failed + "maximum number of cycles exceeded"},
+      {started + " !! ERROR : too many failures in line search\n !! ERROR : Problem in line search\n\n"
+                 "  Job Finished at 10:01.12\n",
+       failed + "too many failures in line search; Problem in line search"},
+      {started + "  !!  ERROR:too many failed attempts to optimise\n  !!   - check the potentials\n",
+       failed + "too many failed attempts to optimise; - check the potentials"},
+      // Only a block that starts with ERROR is GULP's error.
+      {started + " !! the next cycle is slow\n",
+       ": no final coordinates (\"Final fractional coordinates of atoms\" or \"Final asymmetric unit "
+       "coordinates\"): did the run end?"},
+      // The error is why the run did no optimisation, and why the structure is missing.
+      {single + " !! ERROR : atom type missing from the library\n",
+       ", line " + line_after(single) + ": GULP ended with an error: atom type missing from the library"},
+      {"\n !! ERROR : cell parameters are missing\n",
+       ", line 2: GULP ended with an error: cell parameters are missing"},
+  };
+  TempDir dir;
+  const std::string path = (dir / "run.gout").string();
+  for (const auto& c : cases) {
+    write_file(path, c.text);
+    EXPECT_EQ(error_of([&] { read_gulp_output(path); }), path + c.message) << c.text;
+  }
+}
+
+// The input structure alone is read from a run without a final structure.
+TEST(GulpOutput, InputStructureOfARunWithoutFinalStructure) {
+  std::string single = kOutputWithSymmetry;
+  single.resize(single.find("  Final asymmetric"));
+  TempDir dir;
+  const std::string path = (dir / "run.gout").string();
+  for (const std::string& text : {single, single + " !! ERROR : too many failed attempts to optimise\n"}) {
+    write_file(path, text);
+    const SourceState initial = read_gulp_output_initial(path);
+    EXPECT_EQ(initial.atoms.size(), 2u) << text;
+    EXPECT_EQ(initial.symmetry.name, "F M 3 M");
+    EXPECT_DOUBLE_EQ(initial.cell.a, 5.64);
+  }
+}
+
+// An error after the final tables (say, in a later property step) leaves the
+// optimised structure as it is.
+TEST(GulpOutput, ErrorAfterTheFinalTablesKeepsTheStates) {
+  TempDir dir;
+  write_file(dir / "run.gout", std::string(kOutputWithSymmetry) + "\n !! ERROR : phonons need a full Hessian\n");
+  const RunStates states = read_gulp_output((dir / "run.gout").string());
+  EXPECT_EQ(states.final.atoms.size(), 2u);
 }
 
 TEST(GulpOutput, RealRunGivesBothStates) {

@@ -66,7 +66,8 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 }  // namespace
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
-                           double max_box_share) {
+                           double max_box_share, MeasureChunk measure)
+    : measure_(measure), mark_near_(mark_near()), input_(&input) {
   if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
@@ -79,7 +80,34 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
   if (box_share > max_box_share) return;
   set_bins(input.atom_count);
   build_grid(input);
+  set_lanes(setup);
   usable_ = true;
+}
+
+// The lane kernel's constants and stores, sized once.
+void SphereFilter::set_lanes(const SphereSetup& setup) {
+  const auto doubles = [](const CellMetric& m, double (&out)[6]) {
+    const float values[6] = {m.aa, m.bb, m.cc, m.ab, m.ac, m.bc};
+    for (int k = 0; k < 6; ++k) out[k] = values[k];
+  };
+  doubles(setup.initial_metric, constants_.initial_metric);
+  doubles(setup.minimised_metric, constants_.minimised_metric);
+  constants_.sphere_radius_sq = setup.sphere_radius_sq;
+  constants_.bond_limit = setup.bond_limit;
+  // The lanes read and write whole groups of four.
+  for (auto& p : chunk_position_) p.assign(kChunk + 4, 0.0f);
+  chunk_block_.assign(kChunk + 4, 0);
+  result_flags_.assign(kChunk + 4, 0);
+  result_distance_.assign(kChunk + 4, 0.0f);
+  result_change_.assign(kChunk + 4, 0.0f);
+}
+
+int SphereFilter::candidate_count(int centre) {
+  const AnalysisInput& in = *input_;
+  int count = 0;
+  for_each_candidate(in.initial.x[centre - 1], in.initial.y[centre - 1],
+                     in.initial.z[centre - 1], [&](int) { ++count; });
+  return count;
 }
 
 bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) {
@@ -91,7 +119,8 @@ bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) 
   const double smallest_eigenvalue = largest / kMaxSpread;
   for (int axis = 0; axis < 3; ++axis) shifted.m[axis][axis] -= smallest_eigenvalue;
   if (!positive_definite(shifted)) return false;
-  metric_ = {metric.aa, metric.bb, metric.cc, metric.ab, metric.ac, metric.bc};
+  const float coefficients[6] = {metric.aa, metric.bb, metric.cc, metric.ab, metric.ac, metric.bc};
+  for (int k = 0; k < 6; ++k) metric_[k] = coefficients[k];
   // A block position is its cell atom's plus whole cells, rounded to single
   // precision: within `rounding` of the exact sum along each axis, which moves
   // a distance by at most sqrt(3 · largest eigenvalue) · rounding, and the
@@ -181,11 +210,12 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   for (int i = 0; i < count; ++i) ++bin_start_[bin_of_atom(i) + 1];
   for (int bin = 0; bin < bin_count; ++bin) bin_start_[bin + 1] += bin_start_[bin];
   std::vector<int> next(bin_start_.begin(), bin_start_.end() - 1);
-  binned_atom_.resize(static_cast<std::size_t>(count));
-  for (auto& p : binned_position_) p.resize(static_cast<std::size_t>(count));
+  // The near test reads whole groups of four.
+  block_base_.assign(static_cast<std::size_t>(count) + 4, 0);
+  for (auto& p : binned_position_) p.assign(static_cast<std::size_t>(count) + 4, 0.0f);
   for (int i = 0; i < count; ++i) {
     const int k = next[bin_of_atom(i)]++;
-    binned_atom_[k] = i;
+    block_base_[k] = kImagesPerAtom * i;
     for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
   }
   marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
@@ -194,28 +224,14 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
 }
 
 // Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
-// its squared distance from the centre is within the keep limit, without a
-// branch on the outcome. `offset` is the image's shift minus the centre.
+// its squared distance from the centre is within the keep limit. `offset` is
+// the image's shift minus the centre.
 void SphereFilter::mark_images(int image, int first, int end, const double (&offset)[3]) {
-  const float* x = binned_position_[0].data();
-  const float* y = binned_position_[1].data();
-  const float* z = binned_position_[2].data();
-  const Metric m = metric_;
-  std::uint64_t* marks = marks_.data();
-  std::uint64_t* marked_words = marked_words_.data();
-  std::uint64_t* marked_groups = marked_groups_.data();
-  for (int k = first; k < end; ++k) {
-    const double dx = x[k] + offset[0];
-    const double dy = y[k] + offset[1];
-    const double dz = z[k] + offset[2];
-    const double q = m.aa * dx * dx + m.bb * dy * dy + m.cc * dz * dz + m.ab * dx * dy +
-                     m.ac * dx * dz + m.bc * dy * dz;
-    const int j = kImagesPerAtom * binned_atom_[k] + image;
-    const auto kept = static_cast<std::uint64_t>(q <= keep_limit_);
-    marks[j >> 6] |= kept << (j & 63);
-    marked_words[j >> 12] |= kept << ((j >> 6) & 63);
-    marked_groups[j >> 18] |= kept << ((j >> 12) & 63);
-  }
+  if (first >= end) return;
+  const NearRun run{binned_position_[0].data(), binned_position_[1].data(),
+                    binned_position_[2].data(), block_base_.data(), first, end, image,
+                    {offset[0], offset[1], offset[2]}};
+  mark_near_(metric_, keep_limit_, run, {marks_.data(), marked_words_.data(), marked_groups_.data()});
 }
 
 }  // namespace wsphere

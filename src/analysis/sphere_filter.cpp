@@ -21,9 +21,13 @@ constexpr double kSmallestStep = 1.0e-9;
 constexpr double kSmallestDiagonal = 1.0e-6;
 constexpr double kLargestDiagonal = 1.0e20;
 constexpr double kLargestCoordinate = 1.0e3;
-// Bins per axis: about two per half-width of the box, and no more bins in all
-// than this many per cell atom (the grid grows with the structure).
-constexpr double kMaxBinsPerAtom = 2.0;
+// Bins per half-width of the box along each axis: few along x and y, where
+// every column of bins is a run of its own to test, many along z, where the
+// bins of a run lie together and finer bins only trim its ends. No more bins
+// in all than kMaxBinsPerAtom per cell atom (the grid grows with the
+// structure). Chosen by counting tested images and runs on kyanite supercells.
+constexpr double kBinsPerHalfWidth[3] = {1.5, 1.5, 12.0};
+constexpr double kMaxBinsPerAtom = 8.0;
 
 struct Matrix3 {
   double m[3][3];
@@ -67,7 +71,7 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                            double max_box_share, MeasureChunk measure)
-    : measure_(measure), mark_near_(mark_near()), input_(&input) {
+    : measure_(measure), find_near_(find_near()), input_(&input) {
   if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
@@ -94,6 +98,19 @@ void SphereFilter::set_lanes(const SphereSetup& setup) {
   doubles(setup.minimised_metric, constants_.minimised_metric);
   constants_.sphere_radius_sq = setup.sphere_radius_sq;
   constants_.bond_limit = setup.bond_limit;
+  const AnalysisInput& in = *input_;
+  const float* position[6] = {in.initial.x,   in.initial.y,   in.initial.z,
+                              in.minimised.x, in.minimised.y, in.minimised.z};
+  atom_position_.resize(6 * static_cast<std::size_t>(in.atom_count));
+  for (int i = 0; i < in.atom_count; ++i) {
+    for (int c = 0; c < 6; ++c) atom_position_[6 * static_cast<std::size_t>(i) + c] = position[c][i];
+  }
+  for (int image = 0; image < kImagesPerAtom; ++image) {
+    const ImageShifts shift = image_shifts(image);
+    const float values[3] = {static_cast<float>(shift.a), static_cast<float>(shift.b),
+                             static_cast<float>(shift.c)};
+    for (int c = 0; c < 6; ++c) image_shift_[image][c] = values[c % 3];
+  }
   // The lanes read and write whole groups of four.
   for (auto& p : chunk_position_) p.assign(kChunk + 4, 0.0f);
   chunk_block_.assign(kChunk + 4, 0);
@@ -160,15 +177,15 @@ bool SphereFilter::set_extent(const AnalysisInput& input) {
   return true;
 }
 
-// About two bins per half-width of the box along each axis; fewer, by the
-// same factor on every axis, where that would make more than kMaxBinsPerAtom
-// bins per cell atom.
+// kBinsPerHalfWidth bins per half-width of the box along each axis; fewer, by
+// the same factor on every axis, where that would make more than
+// kMaxBinsPerAtom bins per cell atom.
 void SphereFilter::set_bins(int atom_count) {
   double wanted[3];
   double total = 1.0;
   for (int axis = 0; axis < 3; ++axis) {
     const double range = highest_[axis] - lowest_[axis];
-    wanted[axis] = std::clamp(range / (0.5 * half_width_[axis]), 1.0, 1.0e6);
+    wanted[axis] = std::clamp(range * kBinsPerHalfWidth[axis] / half_width_[axis], 1.0, 1.0e6);
     total *= wanted[axis];
   }
   const double limit = kMaxBinsPerAtom * atom_count;
@@ -212,6 +229,7 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   std::vector<int> next(bin_start_.begin(), bin_start_.end() - 1);
   // The near test reads whole groups of four.
   block_base_.assign(static_cast<std::size_t>(count) + 4, 0);
+  near_.assign(static_cast<std::size_t>(count) + 4, 0);
   for (auto& p : binned_position_) p.assign(static_cast<std::size_t>(count) + 4, 0.0f);
   for (int i = 0; i < count; ++i) {
     const int k = next[bin_of_atom(i)]++;
@@ -231,7 +249,17 @@ void SphereFilter::mark_images(int image, int first, int end, const double (&off
   const NearRun run{binned_position_[0].data(), binned_position_[1].data(),
                     binned_position_[2].data(), block_base_.data(), first, end, image,
                     {offset[0], offset[1], offset[2]}};
-  mark_near_(metric_, keep_limit_, run, {marks_.data(), marked_words_.data(), marked_groups_.data()});
+  int* near = near_.data();
+  const int count = find_near_(metric_, keep_limit_, run, near);
+  std::uint64_t* marks = marks_.data();
+  std::uint64_t* marked_words = marked_words_.data();
+  std::uint64_t* marked_groups = marked_groups_.data();
+  for (int n = 0; n < count; ++n) {
+    const int j = near[n];
+    marks[j >> 6] |= std::uint64_t{1} << (j & 63);
+    marked_words[j >> 12] |= std::uint64_t{1} << ((j >> 6) & 63);
+    marked_groups[j >> 18] |= std::uint64_t{1} << ((j >> 12) & 63);
+  }
 }
 
 }  // namespace wsphere

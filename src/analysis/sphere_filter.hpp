@@ -92,6 +92,7 @@ class SphereFilter {
   // one's first image (27 x its 0-based number), and their positions.
   std::vector<int> bin_start_;
   std::vector<int> block_base_;
+  std::vector<int> near_;  // the near images of one run
   std::vector<float> binned_position_[3];
   // One bit per block atom: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;
@@ -104,7 +105,11 @@ class SphereFilter {
   // order: their shifted initial and minimised coordinates and block indices;
   // and the lane kernel's results for them.
   MeasureChunk measure_;
-  MarkNear mark_near_;
+  FindNear find_near_;
+  // Each cell atom's initial and minimised coordinates side by side, and the
+  // whole-cell shifts of the 27 images (each twice, for both position sets).
+  std::vector<float> atom_position_;
+  float image_shift_[kImagesPerAtom][6] = {};
   const AnalysisInput* input_ = nullptr;
   LaneConstants constants_;
   LaneCentre centre_;
@@ -186,20 +191,11 @@ void SphereFilter::visit_marked(Visit& visit) {
 // whole cells, each the single sum of the coordinate and its shift (the
 // block's own rounding).
 inline void SphereFilter::take_candidate(int j) {
-  static constexpr float kShift[3] = {-1.0f, 0.0f, 1.0f};
   const int atom = j / kImagesPerAtom;
-  const int image = j - atom * kImagesPerAtom;
-  const float a = kShift[image / 9];
-  const float b = kShift[image / 3 % 3];
-  const float c = kShift[image % 3];
-  const AnalysisInput& in = *input_;
+  const float* shift = image_shift_[j - atom * kImagesPerAtom];
+  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(atom);
   const int k = pending_++;
-  chunk_position_[0][k] = in.initial.x[atom] + a;
-  chunk_position_[1][k] = in.initial.y[atom] + b;
-  chunk_position_[2][k] = in.initial.z[atom] + c;
-  chunk_position_[3][k] = in.minimised.x[atom] + a;
-  chunk_position_[4][k] = in.minimised.y[atom] + b;
-  chunk_position_[5][k] = in.minimised.z[atom] + c;
+  for (int c = 0; c < 6; ++c) chunk_position_[c][k] = position[c] + shift[c];
   chunk_block_[k] = j;
 }
 

@@ -16,8 +16,8 @@ MeasureChunk measure_chunk() {
   return chosen;
 }
 
-MarkNear mark_near() {
-  static const MarkNear chosen = avx2_lanes_available() ? &mark_near_avx2 : &mark_near_portable;
+FindNear find_near() {
+  static const FindNear chosen = avx2_lanes_available() ? &find_near_avx2 : &find_near_portable;
   return chosen;
 }
 

@@ -54,12 +54,11 @@ struct ChunkResults {
 };
 
 // The near test of a grid's run of cell atoms: image `image` of binned atoms
-// first .. end-1 is marked as a candidate when its squared distance from the
-// centre, measured in double precision with the metric `metric` (aa, bb, cc,
-// ab, ac, bc), is at most `keep_limit`. Block index of binned atom k's image:
-// block_base[k] + image. Positions and block_base readable to end rounded up
-// to a multiple of four past first. The marks have three levels: a bit per
-// block atom, per word of that, and per word of the second.
+// first .. end-1 is near when its squared distance from the centre, measured
+// in double precision with the metric `metric` (aa, bb, cc, ab, ac, bc), is at
+// most `keep_limit`. Block index of binned atom k's image: block_base[k] +
+// image. Positions and block_base readable to end rounded up to a multiple of
+// four past first.
 struct NearRun {
   const float* x;
   const float* y;
@@ -71,16 +70,11 @@ struct NearRun {
   double offset[3];  // the image's shift minus the centre
 };
 
-struct Marks {
-  std::uint64_t* atoms;
-  std::uint64_t* words;
-  std::uint64_t* groups;
-};
-
 using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const CandidateChunk&,
                               const ChunkResults&);
-using MarkNear = void (*)(const double (&metric)[6], double keep_limit, const NearRun&,
-                          const Marks&);
+// Writes the block indices of the near images to `near` (room for end - first
+// + 4 entries), in run order, and returns their count.
+using FindNear = int (*)(const double (&metric)[6], double keep_limit, const NearRun&, int* near);
 
 // The same computation built for any x86-64 (or other) processor, and for
 // processors with AVX2; both give identical bits.
@@ -88,14 +82,13 @@ void measure_chunk_portable(const LaneConstants&, const LaneCentre&, const Candi
                             const ChunkResults&);
 void measure_chunk_avx2(const LaneConstants&, const LaneCentre&, const CandidateChunk&,
                         const ChunkResults&);
-void mark_near_portable(const double (&metric)[6], double keep_limit, const NearRun&,
-                        const Marks&);
-void mark_near_avx2(const double (&metric)[6], double keep_limit, const NearRun&, const Marks&);
+int find_near_portable(const double (&metric)[6], double keep_limit, const NearRun&, int* near);
+int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun&, int* near);
 // Whether this processor runs measure_chunk_avx2 (false where it is not built).
 bool avx2_lanes_available();
 
 // The fastest of them that this processor runs, chosen once.
 MeasureChunk measure_chunk();
-MarkNear mark_near();
+FindNear find_near();
 
 }  // namespace wsphere

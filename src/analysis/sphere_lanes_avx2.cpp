@@ -12,16 +12,16 @@ void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const Candi
   measure_all(k, c, in, out);
 }
 
-void mark_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
-                    const Marks& marks) {
-  mark_run(metric, keep_limit, run, marks);
+int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
+                   int* near) {
+  return near_run(metric, keep_limit, run, near);
 }
 
 #else
 
-void mark_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
-                    const Marks& marks) {
-  mark_near_portable(metric, keep_limit, run, marks);
+int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
+                   int* near) {
+  return find_near_portable(metric, keep_limit, run, near);
 }
 
 void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,

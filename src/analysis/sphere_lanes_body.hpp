@@ -84,25 +84,24 @@ inline void measure_all(const LaneConstants& k, const LaneCentre& c, const Candi
   for (int n = 0; n < in.count; n += 4) measure_four(k, c, in, n, out);
 }
 
-// Marks the near images of a run, four at a time; lanes past the end are
-// never marked.
-inline void mark_run(const double (&m)[6], double keep_limit, const NearRun& run,
-                     const Marks& marks) {
+// The near images of a run, four at a time, written without a branch on the
+// outcome; lanes past the end are never near.
+inline int near_run(const double (&m)[6], double keep_limit, const NearRun& run, int* near) {
+  int count = 0;
   for (int k = run.first; k < run.end; k += 4) {
     const Doubles4 dx = widen(load4(run.x + k)) + run.offset[0];
     const Doubles4 dy = widen(load4(run.y + k)) + run.offset[1];
     const Doubles4 dz = widen(load4(run.z + k)) + run.offset[2];
     const Doubles4 q = m[0] * dx * dx + m[1] * dy * dy + m[2] * dz * dz + m[3] * dx * dy +
                        m[4] * dx * dz + m[5] * dy * dz;
-    const auto near = q <= keep_limit;
+    const auto inside = q <= keep_limit;
     const int lanes = run.end - k < 4 ? run.end - k : 4;
-    for (int lane = 0; lane < lanes; ++lane) {
-      const int j = run.block_base[k + lane] + run.image;
-      const auto kept = static_cast<std::uint64_t>(near[lane] & 1);
-      marks.atoms[j >> 6] |= kept << (j & 63);
-      marks.words[j >> 12] |= kept << ((j >> 6) & 63);
-      marks.groups[j >> 18] |= kept << ((j >> 12) & 63);
-    }  }
+    for (int lane = 0; lane < 4; ++lane) {
+      near[count] = run.block_base[k + lane] + run.image;
+      count += static_cast<int>(inside[lane] & 1) & static_cast<int>(lane < lanes);
+    }
+  }
+  return count;
 }
 
 }  // namespace

@@ -8,9 +8,9 @@ void measure_chunk_portable(const LaneConstants& k, const LaneCentre& c, const C
   measure_all(k, c, in, out);
 }
 
-void mark_near_portable(const double (&metric)[6], double keep_limit, const NearRun& run,
-                        const Marks& marks) {
-  mark_run(metric, keep_limit, run, marks);
+int find_near_portable(const double (&metric)[6], double keep_limit, const NearRun& run,
+                       int* near) {
+  return near_run(metric, keep_limit, run, near);
 }
 
 }  // namespace wsphere

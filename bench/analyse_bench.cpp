@@ -85,10 +85,12 @@ Structure structure_of(const ExampleStructure& s) {
   return structure;
 }
 
-void analyse_supercell(benchmark::State& bench, int na, int nb, int nc, int keep) {
+void analyse_supercell(benchmark::State& bench, int na, int nb, int nc, int keep,
+                       int threads = 1) {
   const ExampleStructure cells = supercell(kyanite(), na, nb, nc, keep);
   const Structure structure = structure_of(cells);
-  const Settings settings = settings_of(cells);
+  Settings settings = settings_of(cells);
+  settings.threads = threads;
   std::size_t peak = 0;
   for (auto _ : bench) {
     const std::size_t before = g_held;
@@ -105,6 +107,16 @@ void analyse_supercell(benchmark::State& bench, int na, int nb, int nc, int keep
 // The 960-atom supercell.
 void Analyse960(benchmark::State& bench) { analyse_supercell(bench, 5, 3, 2, 960); }
 BENCHMARK(Analyse960)->Unit(benchmark::kMillisecond);
+
+// The same with the spheres shared by two threads (Time is the wall clock).
+void Analyse960TwoThreads(benchmark::State& bench) { analyse_supercell(bench, 5, 3, 2, 960, 2); }
+BENCHMARK(Analyse960TwoThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 96,000 atoms on two threads.
+void Analyse96000TwoThreads(benchmark::State& bench) {
+  analyse_supercell(bench, 50, 30, 2, 96000, 2);
+}
+BENCHMARK(Analyse96000TwoThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 5 x 3 x 2 cells times 1, 2, 5, 10 x 10 (x 1): 960 to 96,000 atoms.
 void AnalyseScaling(benchmark::State& bench) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -255,6 +256,44 @@ TEST(Library, HasNoCapacityOfItsOwn) {
   std::vector<int> order = r.w_order;
   std::sort(order.begin(), order.end());
   for (int i = 0; i < 1728; ++i) ASSERT_EQ(order[i], i);
+}
+
+// Threads share out the atoms; the results are those of one thread, bit for
+// bit, and a math error of any share is raised.
+TEST(Library, ThreadsGiveTheResultsOfOne) {
+  Structure s;
+  s.initial_cell = {31.0f, 27.5f, 22.0f, 84.0f, 97.0f, 101.0f};
+  s.minimised_cell = {31.2f, 27.4f, 22.1f, 84.5f, 96.8f, 101.3f};
+  std::uint32_t seed = 12345;
+  const auto unit = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<float>(seed >> 8) / 16777216.0f;
+  };
+  for (int n = 0; n < 700; ++n) {
+    const Fractional p{unit(), unit(), unit()};
+    char name[8];
+    std::snprintf(name, sizeof name, "%s%d", n % 3 == 0 ? "Si" : "O", n + 1);
+    s.names.push_back(name);
+    s.initial_positions.push_back(p);
+    s.minimised_positions.push_back({p.x + 0.01f * (unit() - 0.5f), p.y + 0.01f * (unit() - 0.5f),
+                                     p.z + 0.01f * (unit() - 0.5f)});
+  }
+  Settings settings{5.0f, 2.2f, {{"Si", 1.6f}, {"O", 1.6f}}};
+  const Results one = analyse(s, settings);
+  for (const int threads : {2, 3, 0}) {
+    settings.threads = threads;
+    const Results many = analyse(s, settings);
+    ASSERT_EQ(many.atoms.size(), one.atoms.size());
+    for (std::size_t i = 0; i < one.atoms.size(); ++i) {
+      EXPECT_EQ(bits(many.atoms[i].w), bits(one.atoms[i].w)) << "atom " << i << ", " << threads;
+      EXPECT_EQ(bits(many.atoms[i].compliance), bits(one.atoms[i].compliance)) << "atom " << i;
+      EXPECT_EQ(many.atoms[i].member_count, one.atoms[i].member_count);
+    }
+    EXPECT_EQ(many.w_order, one.w_order);
+  }
+  s.minimised_positions.back().x = std::numeric_limits<float>::quiet_NaN();
+  settings.threads = 2;
+  EXPECT_THROW(analyse(s, settings), MathDomainError);
 }
 
 }  // namespace

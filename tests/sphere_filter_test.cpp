@@ -54,10 +54,11 @@ struct Structure {
 };
 
 // Compares every centre of `s`; returns whether the filter was in use.
-bool expect_same_passes(const Structure& s, double max_box_share) {
+bool expect_same_passes(const Structure& s, double max_box_share,
+                        MeasureChunk measure = measure_chunk()) {
   const AnalysisInput input = analysis_input(s.state);
   const SphereSetup setup = sphere_setup(input);
-  SphereFilter filter(setup, input, max_box_share);
+  SphereFilter filter(setup, input, max_box_share, measure);
   for (int i = 1; i <= s.state.cell_atom_count; ++i) {
     const Record full = record([&](auto& on) { return centre_pass(setup, input, i, on); });
     const Record filtered =
@@ -160,16 +161,36 @@ class RandomStructures {
   std::mt19937 engine_;
 };
 
-TEST(SphereFilter, RandomStructuresGiveTheFullScanPasses) {
+// Both builds of the lane kernel: the one for any processor and the AVX2 one
+// (where this processor has AVX2; elsewhere the second run repeats the first).
+class SphereLanes : public testing::TestWithParam<MeasureChunk> {};
+
+TEST_P(SphereLanes, RandomStructuresGiveTheFullScanPasses) {
   RandomStructures random(20260);
   int used = 0;
   constexpr int kStructures = 400;
   for (int n = 0; n < kStructures && !HasFailure(); ++n) {
     const auto s = random.next();
-    if (expect_same_passes(*s, 1.0)) ++used;
+    if (expect_same_passes(*s, 1.0, GetParam())) ++used;
   }
   EXPECT_GT(used, kStructures * 9 / 10);  // the filter, not the fallback, was tested
 }
+
+TEST_P(SphereLanes, RadiiOnMemberBoundariesGiveTheFullScanPasses) {
+  RandomStructures random(11);
+  for (int n = 0; n < 100 && !HasFailure(); ++n) {
+    const auto s = random.next();
+    for (int ulps : {-1, 0, 1}) {
+      s->state.sphere_radius = random.boundary_radius(*s, ulps);
+      expect_same_passes(*s, 1.0, GetParam());
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, SphereLanes,
+                         testing::Values(&measure_chunk_portable,
+                                         avx2_lanes_available() ? &measure_chunk_avx2
+                                                                : &measure_chunk_portable));
 
 TEST(SphereFilter, RadiiOnMemberBoundariesGiveTheFullScanPasses) {
   RandomStructures random(7);
@@ -322,16 +343,9 @@ TEST(SphereFilter, ThousandAtomsLeaveFewCandidatesPerCentre) {
   const SphereSetup setup = sphere_setup(analysis_input(s->state));
   SphereFilter filter(setup, analysis_input(s->state));
   ASSERT_TRUE(filter.usable());
-  int candidates = 0;
-  filter.for_each_candidate(0.5f, 0.25f, 0.5f, [&](int) { ++candidates; });
-  EXPECT_LT(candidates, 27000 / 20);
+  for (int centre : {1, 500, 1000}) EXPECT_LT(filter.candidate_count(centre), 27000 / 20);
 }
 
-// A visit that throws (the math error of an impossible minimised cell, say)
-// must leave no marks behind: the next centre gets its own candidates only.
-// The atoms lie on a line through the cell, 1 to 1000 in order: the first
-// atom's candidates are the atoms up to about 135, atom 200's those from about
-// 67 to 333, so that their marks share words but not all bits.
 // Beyond the program's capacity: 12,000 atoms make block numbers past 2^18,
 // so every level of the filter's marks is in use. Sampled centres give the
 // full scan's passes; random atom order spreads each sphere over the block.
@@ -365,30 +379,35 @@ TEST(SphereFilter, LargeStructureGivesTheFullScanPasses) {
   }
 }
 
+// A pass whose member visit throws (a report that cannot be written, say)
+// must leave no marks behind: the next centre gets its own members only.
+// The atoms lie on a line through the cell, 1 to 1000 in order: the first
+// atom's members are the atoms up to about 135, atom 200's
+// those from about
+// 67 to 333, so that their marks share words but not all bits.
 TEST(SphereFilter, VisitThatThrowsLeavesNoMarks) {
   const auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
-  SphereFilter filter(sphere_setup(analysis_input(s->state)), analysis_input(s->state));
+  const AnalysisInput input = analysis_input(s->state);
+  const SphereSetup setup = sphere_setup(input);
+  SphereFilter filter(setup, input);
   ASSERT_TRUE(filter.usable());
-  const Positions<kCellCapacity>& p = s->state.initial_positions;
-  const auto candidates_of = [&](int atom) {
-    std::vector<int> found;
-    filter.for_each_candidate(p.x(atom), p.y(atom), p.z(atom), [&](int j) { found.push_back(j); });
-    return found;
+  const auto pass_of = [&](int atom) {
+    return record([&](auto& on) { return filter.pass(atom, on); });
   };
-  const std::vector<int> corner = candidates_of(1);
-  ASSERT_GT(corner.size(), 2u);
+  const Record corner = pass_of(1);
+  ASSERT_GT(corner.members.size(), 2u * 3u);
   const int others[] = {200, 500};
-  std::vector<std::vector<int>> clean;
-  for (const int atom : others) clean.push_back(candidates_of(atom));
-  for (const std::size_t visits : {std::size_t{1}, corner.size() / 2, corner.size()}) {
+  std::vector<Record> clean;
+  for (const int atom : others) clean.push_back(pass_of(atom));
+  const std::size_t members = corner.members.size() / 3;
+  for (const std::size_t visits : {std::size_t{1}, members / 2, members}) {
     std::size_t seen = 0;
-    EXPECT_THROW(filter.for_each_candidate(p.x(1), p.y(1), p.z(1),
-                                           [&](int) {
-                                             if (++seen == visits) throw MathDomainError();
-                                           }),
-                 MathDomainError);
+    const auto throwing = [&](const SphereMember&) {
+      if (++seen == visits) throw MathDomainError();
+    };
+    EXPECT_THROW(filter.pass(1, throwing), MathDomainError);
     for (std::size_t k = 0; k < clean.size(); ++k) {
-      EXPECT_EQ(candidates_of(others[k]), clean[k]) << "atom " << others[k] << " after " << visits;
+      EXPECT_EQ(pass_of(others[k]), clean[k]) << "atom " << others[k] << " after " << visits;
     }
   }
 }

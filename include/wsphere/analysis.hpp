@@ -47,6 +47,9 @@ struct Settings {
   float sphere_radius = 0.0f;  // of the sphere round each atom
   float bond_limit = 0.0f;     // members up to this initial distance are bonded
   std::vector<Kind> kinds;
+  // Threads that share the atoms' spheres: 1 keeps the analysis on the calling
+  // thread, 0 takes one per processor. The results do not depend on it.
+  int threads = 1;
 };
 
 struct AtomResult {

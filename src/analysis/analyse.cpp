@@ -116,7 +116,7 @@ Results analyse(const Structure& structure, const Settings& settings) {
   const AtomColumns columns(structure, settings);
   const AnalysisInput input = input_of(structure, settings, columns);
   AnalysisResults computed;
-  analyse_spheres(input, computed);
+  analyse_spheres(input, computed, nullptr, no_interrupt_poll, settings.threads);
   Results results;
   results.atoms = atom_results(computed);
   order_by_w(computed);

@@ -21,9 +21,13 @@ constexpr double kSmallestStep = 1.0e-9;
 constexpr double kSmallestDiagonal = 1.0e-6;
 constexpr double kLargestDiagonal = 1.0e20;
 constexpr double kLargestCoordinate = 1.0e3;
-// Bins per axis: about two per half-width of the box, and no more bins in all
-// than this many per cell atom (the grid grows with the structure).
-constexpr double kMaxBinsPerAtom = 2.0;
+// Bins per half-width of the box along each axis: few along x and y, where
+// every column of bins is a run of its own to test, many along z, where the
+// bins of a run lie together and finer bins only trim its ends. No more bins
+// in all than kMaxBinsPerAtom per cell atom (the grid grows with the
+// structure). Chosen by counting tested images and runs on kyanite supercells.
+constexpr double kBinsPerHalfWidth[3] = {1.5, 1.5, 12.0};
+constexpr double kMaxBinsPerAtom = 8.0;
 
 struct Matrix3 {
   double m[3][3];
@@ -66,7 +70,8 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 }  // namespace
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
-                           double max_box_share) {
+                           double max_box_share, MeasureChunk measure)
+    : measure_(measure), find_near_(find_near()), input_(&input) {
   if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
@@ -79,7 +84,47 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
   if (box_share > max_box_share) return;
   set_bins(input.atom_count);
   build_grid(input);
+  set_lanes(setup);
   usable_ = true;
+}
+
+// The lane kernel's constants and stores, sized once.
+void SphereFilter::set_lanes(const SphereSetup& setup) {
+  const auto doubles = [](const CellMetric& m, double (&out)[6]) {
+    const float values[6] = {m.aa, m.bb, m.cc, m.ab, m.ac, m.bc};
+    for (int k = 0; k < 6; ++k) out[k] = values[k];
+  };
+  doubles(setup.initial_metric, constants_.initial_metric);
+  doubles(setup.minimised_metric, constants_.minimised_metric);
+  constants_.sphere_radius_sq = setup.sphere_radius_sq;
+  constants_.bond_limit = setup.bond_limit;
+  const AnalysisInput& in = *input_;
+  const float* position[6] = {in.initial.x,   in.initial.y,   in.initial.z,
+                              in.minimised.x, in.minimised.y, in.minimised.z};
+  atom_position_.resize(6 * static_cast<std::size_t>(in.atom_count));
+  for (int i = 0; i < in.atom_count; ++i) {
+    for (int c = 0; c < 6; ++c) atom_position_[6 * static_cast<std::size_t>(i) + c] = position[c][i];
+  }
+  for (int image = 0; image < kImagesPerAtom; ++image) {
+    const ImageShifts shift = image_shifts(image);
+    const float values[3] = {static_cast<float>(shift.a), static_cast<float>(shift.b),
+                             static_cast<float>(shift.c)};
+    for (int c = 0; c < 6; ++c) image_shift_[image][c] = values[c % 3];
+  }
+  // The lanes read and write whole groups of four.
+  for (auto& p : chunk_position_) p.assign(kChunk + 4, 0.0f);
+  chunk_block_.assign(kChunk + 4, 0);
+  result_flags_.assign(kChunk + 4, 0);
+  result_distance_.assign(kChunk + 4, 0.0f);
+  result_change_.assign(kChunk + 4, 0.0f);
+}
+
+int SphereFilter::candidate_count(int centre) {
+  const AnalysisInput& in = *input_;
+  int count = 0;
+  for_each_candidate(in.initial.x[centre - 1], in.initial.y[centre - 1],
+                     in.initial.z[centre - 1], [&](int) { ++count; });
+  return count;
 }
 
 bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) {
@@ -91,7 +136,8 @@ bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) 
   const double smallest_eigenvalue = largest / kMaxSpread;
   for (int axis = 0; axis < 3; ++axis) shifted.m[axis][axis] -= smallest_eigenvalue;
   if (!positive_definite(shifted)) return false;
-  metric_ = {metric.aa, metric.bb, metric.cc, metric.ab, metric.ac, metric.bc};
+  const float coefficients[6] = {metric.aa, metric.bb, metric.cc, metric.ab, metric.ac, metric.bc};
+  for (int k = 0; k < 6; ++k) metric_[k] = coefficients[k];
   // A block position is its cell atom's plus whole cells, rounded to single
   // precision: within `rounding` of the exact sum along each axis, which moves
   // a distance by at most sqrt(3 · largest eigenvalue) · rounding, and the
@@ -131,15 +177,15 @@ bool SphereFilter::set_extent(const AnalysisInput& input) {
   return true;
 }
 
-// About two bins per half-width of the box along each axis; fewer, by the
-// same factor on every axis, where that would make more than kMaxBinsPerAtom
-// bins per cell atom.
+// kBinsPerHalfWidth bins per half-width of the box along each axis; fewer, by
+// the same factor on every axis, where that would make more than
+// kMaxBinsPerAtom bins per cell atom.
 void SphereFilter::set_bins(int atom_count) {
   double wanted[3];
   double total = 1.0;
   for (int axis = 0; axis < 3; ++axis) {
     const double range = highest_[axis] - lowest_[axis];
-    wanted[axis] = std::clamp(range / (0.5 * half_width_[axis]), 1.0, 1.0e6);
+    wanted[axis] = std::clamp(range * kBinsPerHalfWidth[axis] / half_width_[axis], 1.0, 1.0e6);
     total *= wanted[axis];
   }
   const double limit = kMaxBinsPerAtom * atom_count;
@@ -181,11 +227,13 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   for (int i = 0; i < count; ++i) ++bin_start_[bin_of_atom(i) + 1];
   for (int bin = 0; bin < bin_count; ++bin) bin_start_[bin + 1] += bin_start_[bin];
   std::vector<int> next(bin_start_.begin(), bin_start_.end() - 1);
-  binned_atom_.resize(static_cast<std::size_t>(count));
-  for (auto& p : binned_position_) p.resize(static_cast<std::size_t>(count));
+  // The near test reads whole groups of four.
+  block_base_.assign(static_cast<std::size_t>(count) + 4, 0);
+  near_.assign(static_cast<std::size_t>(count) + 4, 0);
+  for (auto& p : binned_position_) p.assign(static_cast<std::size_t>(count) + 4, 0.0f);
   for (int i = 0; i < count; ++i) {
     const int k = next[bin_of_atom(i)]++;
-    binned_atom_[k] = i;
+    block_base_[k] = kImagesPerAtom * i;
     for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
   }
   marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
@@ -194,27 +242,23 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
 }
 
 // Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
-// its squared distance from the centre is within the keep limit, without a
-// branch on the outcome. `offset` is the image's shift minus the centre.
+// its squared distance from the centre is within the keep limit. `offset` is
+// the image's shift minus the centre.
 void SphereFilter::mark_images(int image, int first, int end, const double (&offset)[3]) {
-  const float* x = binned_position_[0].data();
-  const float* y = binned_position_[1].data();
-  const float* z = binned_position_[2].data();
-  const Metric m = metric_;
+  if (first >= end) return;
+  const NearRun run{binned_position_[0].data(), binned_position_[1].data(),
+                    binned_position_[2].data(), block_base_.data(), first, end, image,
+                    {offset[0], offset[1], offset[2]}};
+  int* near = near_.data();
+  const int count = find_near_(metric_, keep_limit_, run, near);
   std::uint64_t* marks = marks_.data();
   std::uint64_t* marked_words = marked_words_.data();
   std::uint64_t* marked_groups = marked_groups_.data();
-  for (int k = first; k < end; ++k) {
-    const double dx = x[k] + offset[0];
-    const double dy = y[k] + offset[1];
-    const double dz = z[k] + offset[2];
-    const double q = m.aa * dx * dx + m.bb * dy * dy + m.cc * dz * dz + m.ab * dx * dy +
-                     m.ac * dx * dz + m.bc * dy * dz;
-    const int j = kImagesPerAtom * binned_atom_[k] + image;
-    const auto kept = static_cast<std::uint64_t>(q <= keep_limit_);
-    marks[j >> 6] |= kept << (j & 63);
-    marked_words[j >> 12] |= kept << ((j >> 6) & 63);
-    marked_groups[j >> 18] |= kept << ((j >> 12) & 63);
+  for (int n = 0; n < count; ++n) {
+    const int j = near[n];
+    marks[j >> 6] |= std::uint64_t{1} << (j & 63);
+    marked_words[j >> 12] |= std::uint64_t{1} << ((j >> 6) & 63);
+    marked_groups[j >> 18] |= std::uint64_t{1} << ((j >> 12) & 63);
   }
 }
 

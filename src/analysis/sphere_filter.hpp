@@ -18,6 +18,7 @@
 
 #include "analysis/analysis_input.hpp"
 #include "analysis/block.hpp"
+#include "analysis/sphere_lanes.hpp"
 #include "analysis/sphere_pass.hpp"
 
 namespace wsphere {
@@ -29,9 +30,10 @@ class SphereFilter {
   static constexpr double kDefaultMaxBoxShare = 0.5;
 
   // For the block that build_block makes of `input`: block atom 27 i + image
-  // (0-based) is cell atom i shifted by whole cells.
+  // (0-based) is cell atom i shifted by whole cells. `input` must outlive the
+  // filter. `measure` is the lane kernel of the passes (the fastest by default).
   SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
-               double max_box_share = kDefaultMaxBoxShare);
+               double max_box_share = kDefaultMaxBoxShare, MeasureChunk measure = measure_chunk());
 
   // False when the cell, the radius or the positions leave no safe filter (a
   // metric that is not positive definite or too oblique, values that are not
@@ -45,14 +47,22 @@ class SphereFilter {
   template <class Visit>
   void for_each_candidate(float cx, float cy, float cz, Visit&& visit);
 
+  // The pass of cell atom `centre` (1-based) over its candidates, measured
+  // many at a time: on_member(const SphereMember&) for each member in block
+  // order, and the sums, as centre_pass gives them. Only for a usable filter.
+  template <class OnMember>
+  CentreSums pass(int centre, OnMember& on_member);
+
+  // How many candidates the pass of `centre` measures (for tests and tuning).
+  int candidate_count(int centre);
+
  private:
+  // Candidates measured at once.
+  static constexpr int kChunk = 128;
+
   struct Span {
     int first = 0;
     int last = 0;
-  };
-  // The metric coefficients in double precision.
-  struct Metric {
-    double aa, bb, cc, ab, ac, bc;
   };
 
   bool set_extent(const AnalysisInput& input);
@@ -65,17 +75,24 @@ class SphereFilter {
   template <class Visit>
   void visit_marked(Visit& visit);
 
+  void set_lanes(const SphereSetup& setup);
+  void take_candidate(int j);
+  template <class OnMember>
+  void add_measured(CentreSums& sums, OnMember& on_member);
+
   bool usable_ = false;
-  Metric metric_{};
+  double metric_[6] = {};  // the metric coefficients in double precision
   double keep_limit_ = 0.0;  // largest squared distance the filter keeps
   double half_width_[3] = {0.0, 0.0, 0.0};  // of the box round that ellipsoid
   double lowest_[3] = {0.0, 0.0, 0.0};      // of the cell atoms
   double highest_[3] = {0.0, 0.0, 0.0};
   double bins_per_unit_[3] = {1.0, 1.0, 1.0};
   int bins_[3] = {1, 1, 1};
-  // The cell atoms (0-based) bin by bin, ascending within a bin, with their positions.
+  // The cell atoms bin by bin, ascending within a bin: the block index of each
+  // one's first image (27 x its 0-based number), and their positions.
   std::vector<int> bin_start_;
-  std::vector<int> binned_atom_;
+  std::vector<int> block_base_;
+  std::vector<int> near_;  // the near images of one run
   std::vector<float> binned_position_[3];
   // One bit per block atom: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;
@@ -84,6 +101,24 @@ class SphereFilter {
   // One bit per word of marked_words_: the words that hold a bit, so that a
   // centre's scan does not grow with the structure.
   std::vector<std::uint64_t> marked_groups_;
+  // The candidates of the current centre waiting to be measured, in block
+  // order: their shifted initial and minimised coordinates and block indices;
+  // and the lane kernel's results for them.
+  MeasureChunk measure_;
+  FindNear find_near_;
+  // Each cell atom's initial and minimised coordinates side by side, and the
+  // whole-cell shifts of the 27 images (each twice, for both position sets).
+  std::vector<float> atom_position_;
+  float image_shift_[kImagesPerAtom][6] = {};
+  const AnalysisInput* input_ = nullptr;
+  LaneConstants constants_;
+  LaneCentre centre_;
+  int pending_ = 0;
+  std::vector<float> chunk_position_[6];
+  std::vector<int> chunk_block_;
+  std::vector<std::uint8_t> result_flags_;
+  std::vector<float> result_distance_;
+  std::vector<float> result_change_;
 };
 
 template <class Visit>
@@ -152,19 +187,62 @@ void SphereFilter::visit_marked(Visit& visit) {
   clear.done = true;
 }
 
-// The pass of cell atom `centre` over the candidates that `filter` lets
-// through, or over every candidate when the filter is not usable; members,
-// their order and the sums are those of centre_pass.
+// Block atom j waits to be measured: its cell atom's coordinates shifted by
+// whole cells, each the single sum of the coordinate and its shift (the
+// block's own rounding).
+inline void SphereFilter::take_candidate(int j) {
+  const int atom = j / kImagesPerAtom;
+  const float* shift = image_shift_[j - atom * kImagesPerAtom];
+  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(atom);
+  const int k = pending_++;
+  for (int c = 0; c < 6; ++c) chunk_position_[c][k] = position[c] + shift[c];
+  chunk_block_[k] = j;
+}
+
+template <class OnMember>
+CentreSums SphereFilter::pass(int centre, OnMember& on_member) {
+  const AnalysisInput& in = *input_;
+  const int i = centre - 1;
+  centre_ = {in.initial.x[i],   in.initial.y[i],   in.initial.z[i],
+             in.minimised.x[i], in.minimised.y[i], in.minimised.z[i]};
+  pending_ = 0;
+  CentreSums sums;
+  for_each_candidate(centre_.x, centre_.y, centre_.z, [&](int j) {
+    take_candidate(j);
+    if (pending_ == kChunk) add_measured(sums, on_member);
+  });
+  add_measured(sums, on_member);
+  return sums;
+}
+
+// Measures the waiting candidates and adds their members to the sums, in order.
+template <class OnMember>
+void SphereFilter::add_measured(CentreSums& sums, OnMember& on_member) {
+  const int count = pending_;
+  pending_ = 0;
+  if (count == 0) return;
+  const CandidateChunk chunk{chunk_position_[0].data(), chunk_position_[1].data(),
+                             chunk_position_[2].data(), chunk_position_[3].data(),
+                             chunk_position_[4].data(), chunk_position_[5].data(), count};
+  measure_(constants_, centre_, chunk,
+           {result_flags_.data(), result_distance_.data(), result_change_.data()});
+  for (int k = 0; k < count; ++k) {
+    const std::uint8_t flags = result_flags_[k];
+    if ((flags & kMember) == 0) continue;
+    if ((flags & kMathError) != 0) sqrt_domain_error();
+    add_member_to_sums(SphereMember{chunk_block_[k] + 1, result_distance_[k], result_change_[k]},
+                       (flags & kBonded) != 0, sums, on_member);
+  }
+}
+
+// The pass of cell atom `centre` through `filter`, or over every candidate
+// when the filter is not usable; members, their order and the sums are those
+// of centre_pass.
 template <class OnMember>
 CentreSums filtered_centre_pass(const SphereSetup& setup, SphereFilter& filter,
                                 const AnalysisInput& input, int centre, OnMember&& on_member) {
   if (!filter.usable()) return centre_pass(setup, input, centre, on_member);
-  const CentreView view(setup, input, centre);
-  CentreSums sums;
-  filter.for_each_candidate(input.initial.x[centre - 1], input.initial.y[centre - 1],
-                            input.initial.z[centre - 1],
-                            [&](int j) { view.visit(j, sums, on_member); });
-  return sums;
+  return filter.pass(centre, on_member);
 }
 
 }  // namespace wsphere

@@ -37,6 +37,23 @@ struct SphereMember {
   float distance_change = 0.0f;
 };
 
+// Adds a member to its centre's sums, in block order: a bonded member's
+// minimised distance to the bond sum, then on_member(member), then the square
+// of its change to the sum of squares.
+template <class OnMember>
+void add_member_to_sums(const SphereMember& member, bool bonded, CentreSums& sums,
+                        OnMember& on_member) {
+  if (bonded) {
+    sums.bond_sum = round_to_single(static_cast<double>(sums.bond_sum) + member.minimised_distance);
+    sums.bond_count += 1;
+  }
+  on_member(member);
+  sums.member_count += 1;
+  const float change_sq =
+      round_to_single(static_cast<double>(member.distance_change) * member.distance_change);
+  sums.change_sq_sum = round_to_single(static_cast<double>(sums.change_sq_sum) + change_sq);
+}
+
 // Candidates closer than this in every fractional coordinate stand on the
 // centre's own position and are not members.
 inline constexpr float kSelfTolerance = 1.0e-4f;
@@ -94,14 +111,8 @@ class CentreView {
         round_to_single(checked_sqrt(squared_distance(setup_.minimised_metric, ex, ey, ez)));
     const float distance_change = round_to_single(
         std::fabs(static_cast<double>(initial_distance) - minimised_distance));
-    if (initial_distance <= setup_.bond_limit) {
-      sums.bond_sum = round_to_single(static_cast<double>(sums.bond_sum) + minimised_distance);
-      sums.bond_count += 1;
-    }
-    on_member(SphereMember{j + 1, minimised_distance, distance_change});
-    sums.member_count += 1;
-    const float change_sq = round_to_single(static_cast<double>(distance_change) * distance_change);
-    sums.change_sq_sum = round_to_single(static_cast<double>(sums.change_sq_sum) + change_sq);
+    add_member_to_sums(SphereMember{j + 1, minimised_distance, distance_change},
+                       initial_distance <= setup_.bond_limit, sums, on_member);
   }
 
   const SphereSetup& setup_;

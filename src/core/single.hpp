@@ -1,5 +1,5 @@
 // Rounding a double-precision value to single precision at the points where the
-// program stores a real.
+// program stores a real, one value at a time or four side by side.
 //
 // A plain static_cast<float> is not enough: g++ 12's SLP vectoriser, on at -O2,
 // has been seen to fuse `float(x) * y` into a double multiplication that never
@@ -8,11 +8,14 @@
 // an opaque operand that must sit in a single-precision register, so the
 // narrowing conversion has to be executed and its result is what every later
 // operation reads. No optimisation can see through it, whatever the flags.
+//
+// The functions have internal linkage: a file built for a wider instruction
+// set (the lane kernels) gets its own copies, never shared with the rest.
 #pragma once
 
 namespace wsphere {
 
-[[nodiscard]] inline float round_to_single(double value) {
+[[nodiscard]] static inline float round_to_single(double value) {
   float stored = static_cast<float>(value);
 #if defined(__GNUC__) && (defined(__x86_64__) || (defined(__i386__) && defined(__SSE_MATH__)))
   asm("" : "+x"(stored));
@@ -21,6 +24,24 @@ namespace wsphere {
 #else
   // Elsewhere a volatile store and load: the compiler must produce the float.
   volatile float memory = stored;
+  stored = memory;
+#endif
+  return stored;
+}
+
+// Four lanes of singles and of doubles (GCC and clang vector extensions).
+typedef float Singles4 __attribute__((vector_size(16)));
+typedef double Doubles4 __attribute__((vector_size(32)));
+
+// Each lane rounded as round_to_single rounds one value.
+[[nodiscard]] static inline Singles4 round_to_single(Doubles4 values) {
+  Singles4 stored = __builtin_convertvector(values, Singles4);
+#if defined(__GNUC__) && (defined(__x86_64__) || (defined(__i386__) && defined(__SSE_MATH__)))
+  asm("" : "+x"(stored));
+#elif defined(__GNUC__) && defined(__aarch64__)
+  asm("" : "+w"(stored));
+#else
+  volatile Singles4 memory = stored;
   stored = memory;
 #endif
   return stored;

@@ -1,0 +1,34 @@
+// The lane kernel for x86-64 processors with AVX2, chosen at run time: this file
+// alone is built with -mavx2 (and without fused multiply-add). Elsewhere it
+// holds a stand-in that is never chosen.
+#include "analysis/sphere_lanes_body.hpp"
+
+namespace wsphere {
+
+#if defined(WSPHERE_AVX2_LANES)
+
+void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+                        const ChunkResults& out) {
+  measure_all(k, c, in, out);
+}
+
+int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
+                   int* near) {
+  return near_run(metric, keep_limit, run, near);
+}
+
+#else
+
+int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
+                   int* near) {
+  return find_near_portable(metric, keep_limit, run, near);
+}
+
+void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+                        const ChunkResults& out) {
+  measure_chunk_portable(k, c, in, out);
+}
+
+#endif
+
+}  // namespace wsphere

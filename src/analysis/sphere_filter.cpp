@@ -71,7 +71,7 @@ double inverse_diagonal(const Matrix3& g, int axis) {
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                            double max_box_share, MeasureChunk measure)
-    : measure_(measure), find_near_(find_near()), input_(&input) {
+    : measure_(measure), find_near_(find_near()) {
   if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
@@ -84,12 +84,12 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
   if (box_share > max_box_share) return;
   set_bins(input.atom_count);
   build_grid(input);
-  set_lanes(setup);
+  set_lanes(setup, input);
   usable_ = true;
 }
 
 // The lane kernel's constants and stores, sized once.
-void SphereFilter::set_lanes(const SphereSetup& setup) {
+void SphereFilter::set_lanes(const SphereSetup& setup, const AnalysisInput& in) {
   const auto doubles = [](const CellMetric& m, double (&out)[6]) {
     const float values[6] = {m.aa, m.bb, m.cc, m.ab, m.ac, m.bc};
     for (int k = 0; k < 6; ++k) out[k] = values[k];
@@ -98,7 +98,6 @@ void SphereFilter::set_lanes(const SphereSetup& setup) {
   doubles(setup.minimised_metric, constants_.minimised_metric);
   constants_.sphere_radius_sq = setup.sphere_radius_sq;
   constants_.bond_limit = setup.bond_limit;
-  const AnalysisInput& in = *input_;
   const float* position[6] = {in.initial.x,   in.initial.y,   in.initial.z,
                               in.minimised.x, in.minimised.y, in.minimised.z};
   atom_position_.resize(6 * static_cast<std::size_t>(in.atom_count));
@@ -120,10 +119,9 @@ void SphereFilter::set_lanes(const SphereSetup& setup) {
 }
 
 int SphereFilter::candidate_count(int centre) {
-  const AnalysisInput& in = *input_;
+  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(centre - 1);
   int count = 0;
-  for_each_candidate(in.initial.x[centre - 1], in.initial.y[centre - 1],
-                     in.initial.z[centre - 1], [&](int) { ++count; });
+  for_each_candidate(position[0], position[1], position[2], [&](int) { ++count; });
   return count;
 }
 

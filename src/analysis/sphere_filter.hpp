@@ -30,8 +30,9 @@ class SphereFilter {
   static constexpr double kDefaultMaxBoxShare = 0.5;
 
   // For the block that build_block makes of `input`: block atom 27 i + image
-  // (0-based) is cell atom i shifted by whole cells. `input` must outlive the
-  // filter. `measure` is the lane kernel of the passes (the fastest by default).
+  // (0-based) is cell atom i shifted by whole cells; the filter keeps copies of
+  // the positions it needs. `measure` is the lane kernel of the passes (the
+  // fastest by default).
   SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                double max_box_share = kDefaultMaxBoxShare, MeasureChunk measure = measure_chunk());
 
@@ -75,7 +76,7 @@ class SphereFilter {
   template <class Visit>
   void visit_marked(Visit& visit);
 
-  void set_lanes(const SphereSetup& setup);
+  void set_lanes(const SphereSetup& setup, const AnalysisInput& input);
   void take_candidate(int j);
   template <class OnMember>
   void add_measured(CentreSums& sums, OnMember& on_member);
@@ -110,7 +111,6 @@ class SphereFilter {
   // whole-cell shifts of the 27 images (each twice, for both position sets).
   std::vector<float> atom_position_;
   float image_shift_[kImagesPerAtom][6] = {};
-  const AnalysisInput* input_ = nullptr;
   LaneConstants constants_;
   LaneCentre centre_;
   int pending_ = 0;
@@ -201,10 +201,8 @@ inline void SphereFilter::take_candidate(int j) {
 
 template <class OnMember>
 CentreSums SphereFilter::pass(int centre, OnMember& on_member) {
-  const AnalysisInput& in = *input_;
-  const int i = centre - 1;
-  centre_ = {in.initial.x[i],   in.initial.y[i],   in.initial.z[i],
-             in.minimised.x[i], in.minimised.y[i], in.minimised.z[i]};
+  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(centre - 1);
+  centre_ = {position[0], position[1], position[2], position[3], position[4], position[5]};
   pending_ = 0;
   CentreSums sums;
   for_each_candidate(centre_.x, centre_.y, centre_.z, [&](int j) {

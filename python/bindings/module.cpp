@@ -385,20 +385,25 @@ py::list read_states(const std::string& path) {
     throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
   }
   check_readable(path);
-  std::vector<companion::SourceState> sources;
+  // Reading and the expansion by symmetry touch no Python object: other
+  // threads (a batch's other runs) go on meanwhile.
+  std::vector<companion::Crystal> states;
   {
     py::gil_scoped_release release;
+    std::vector<companion::SourceState> sources;
     if (extension == ".gout") {
-      companion::RunStates states = companion::read_gulp_output(path);
-      sources = {std::move(states.initial), std::move(states.final)};
+      companion::RunStates run = companion::read_gulp_output(path);
+      sources.push_back(std::move(run.initial));
+      sources.push_back(std::move(run.final));
     } else if (extension == ".cif") {
-      sources = {companion::read_cif_file(path)};
+      sources.push_back(companion::read_cif_file(path));
     } else {
-      sources = {companion::read_gulp_input(path)};
+      sources.push_back(companion::read_gulp_input(path));
     }
+    for (const companion::SourceState& source : sources) states.push_back(companion::expand(source));
   }
   py::list out;
-  for (const companion::SourceState& source : sources) out.append(state_dict(companion::expand(source)));
+  for (const companion::Crystal& state : states) out.append(state_dict(state));
   return out;
 }
 
@@ -486,6 +491,10 @@ py::tuple compare_references(const std::vector<std::string>& elements, const std
                         py::make_tuple(plain.mean, plain.count, plain.atoms));
 }
 
+// The element a label or a --kind symbol names, as wsphere-input reads it
+// ("SI" and "Si1" give "Si"); empty when it names none.
+std::string element_of(const std::string& label) { return companion::element_of_label(label); }
+
 }  // namespace
 }  // namespace wsphere::python
 
@@ -506,6 +515,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("read_states", &read_states, py::arg("path"),
         "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final).");
   m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");
+  m.def("element_of_label", &element_of, py::arg("label"),
+        "The element symbol a label starts with, as wsphere-input reads --kind; empty for none.");
   m.def("run", &run, py::arg("input"), py::arg("directory") = "/run",
         "The program on input.txt bytes: report bytes, console text, exit status.");
 }

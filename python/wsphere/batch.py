@@ -82,7 +82,6 @@ CREATE TABLE IF NOT EXISTS atoms (
     PRIMARY KEY (run, number)
 ) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS atoms_w ON atoms (w);
-CREATE INDEX IF NOT EXISTS atoms_kind_w ON atoms (kind, w);
 CREATE TABLE IF NOT EXISTS kinds (
     run        INTEGER NOT NULL REFERENCES runs (id),
     position   INTEGER NOT NULL,   -- from 1, in kind order
@@ -240,18 +239,36 @@ def _result_values(result):
                 statistics=statistics, radius=result.radius, bond_limit=result.bond_limit)
 
 
+def _gout_values(raw):
+    """Outcome values from _core.analyse_gout."""
+    kinds = [symbol for symbol, _ in raw["kinds"]]
+    last = len(kinds) - 1
+    statistics = [(k + 1, kinds[k], None if k == last else float(reference), count, mean, sigma)
+                  for k, ((_, reference), (count, mean, sigma)) in enumerate(zip(raw["kinds"], raw["statistics"]))]
+    return dict(atoms=len(raw["names"]), names=raw["names"], kind=raw["kind"], kinds=kinds, w=raw["w"],
+                compliance=raw["compliance"], members=raw["members"], bonded=raw["bonded"],
+                statistics=statistics, radius=raw["radius"], bond_limit=raw["bond_limit"])
+
+
 def analyse_run(task, settings):
     """One run, never raising for a fault of the run: a failure is an Outcome
     with its reason."""
+    from wsphere import _core
     from wsphere.analysis import analyse, analyse_input, run
     from wsphere.structures import read_pair
     started = time.perf_counter()
     _sink.messages = caught = []
     try:
         if task.source == "gout":
+            kinds = list(settings.kinds) or None
+            # Read and analysed in one call without the GIL; what is not
+            # regular takes the package's own path, which raises or warns.
+            raw = _core.analyse_gout(task.path, settings.radius, settings.bond_limit, kinds)
+            if raw is not None:
+                return Outcome(task.id, True, "\n".join(raw["warnings"]) or None, time.perf_counter() - started,
+                               **_gout_values(raw))
             first, last = read_pair(task.path)
-            result = analyse(first, last, radius=settings.radius, bond_limit=settings.bond_limit,
-                             kinds=list(settings.kinds) or None)
+            result = analyse(first, last, radius=settings.radius, bond_limit=settings.bond_limit, kinds=kinds)
             report = None
         else:
             program = run(task.data, directory=os.path.dirname(task.path))
@@ -417,36 +434,48 @@ class Plan:
         return outcomes
 
 
-def prefetch(iterator, depth, stop):
+def started(target, name):
+    """`target` on a daemon thread of its own; the event tells when it has
+    returned. (Waiting on an event, unlike Thread.join, keeps its state when
+    an interrupt breaks into the wait.)"""
+    done = threading.Event()
+
+    def body():
+        try:
+            target()
+        finally:
+            done.set()
+
+    threading.Thread(target=body, name=name, daemon=True).start()
+    return done
+
+
+def prefetch(iterator, depth, stop, threads):
     """The items of `iterator`, produced on a thread of their own up to
-    `depth` ahead."""
+    `depth` ahead; the thread's end event is added to `threads`."""
     items = queue.Queue(maxsize=depth)
     done = object()
     failure = []
 
+    def offer(item):
+        while not stop.is_set():
+            try:
+                items.put(item, timeout=0.1)
+                return True
+            except queue.Full:
+                continue
+        return False
+
     def produce():
         try:
             for item in iterator:
-                while not stop.is_set():
-                    try:
-                        items.put(item, timeout=0.1)
-                        break
-                    except queue.Full:
-                        continue
-                if stop.is_set():
+                if not offer(item):
                     return
         except BaseException as error:  # handed to the consumer
             failure.append(error)
-        finally:
-            while True:
-                try:
-                    items.put(done, timeout=0.1)
-                    return
-                except queue.Full:
-                    if stop.is_set():
-                        return
+        offer(done)
 
-    threading.Thread(target=produce, name="wsphere-batch-plan", daemon=True).start()
+    threads.append(started(produce, "wsphere-batch-plan"))
     while True:
         try:
             item = items.get(timeout=0.1)
@@ -459,6 +488,16 @@ def prefetch(iterator, depth, stop):
                 raise failure[0]
             return
         yield item
+
+
+def wait_for(events, deadline=None):
+    """Whether every event was set before the deadline (None: no limit)."""
+    for event in events:
+        while not event.is_set():
+            if deadline is not None and time.monotonic() >= deadline:
+                return False
+            event.wait(0.1)
+    return True
 
 
 # ---------------------------------------------------------------------------
@@ -895,19 +934,22 @@ def run_batch(options):
             except queue.Full:
                 continue
 
+    threads = []
+
     def drive():
         try:
-            engine.process(prefetch(plan.chunks(stop), 2 * workers + 2, stop), settings, deliver, stop)
+            engine.process(prefetch(plan.chunks(stop), 2 * workers + 2, stop, threads), settings, deliver, stop)
         except BaseException as error:  # reported by the main thread
             engine_failure.append(error)
         finally:
             while True:
                 try:
                     results.put(finished, timeout=0.1)
-                    return
+                    break
                 except queue.Full:
                     if stop.is_set() and writer.failure is not None:
-                        return
+                        break
+            stop.set()     # the planning thread stops too, should the engine have left early
 
     def write():
         try:
@@ -927,14 +969,13 @@ def run_batch(options):
             writer.failure = error
             stop.set()
 
-    driver = threading.Thread(target=drive, name="wsphere-batch-engine", daemon=True)
-    writing = threading.Thread(target=write, name="wsphere-batch-writer", daemon=True)
-    driver.start()
-    writing.start()
+    threads.append(started(drive, "wsphere-batch-engine"))
+    written = started(write, "wsphere-batch-writer")
+    threads.append(written)
     interrupted = False
+    deadline = None
     try:
-        while writing.is_alive():
-            writing.join(0.1)
+        while not written.wait(0.1):
             progress.draw(writer.done, writer.failed, plan.skipped)
     except KeyboardInterrupt:
         interrupted = True
@@ -942,18 +983,13 @@ def run_batch(options):
         progress.clear()
         print(f"{PROGRAM}: interrupted; keeping the chunks already finished", file=sys.stderr)
         deadline = time.monotonic() + GRACE_SECONDS
-        try:
-            while writing.is_alive() and time.monotonic() < deadline:
-                writing.join(0.1)
-        except KeyboardInterrupt:
-            pass
     progress.clear()
-
     elapsed = time.monotonic() - progress.started
-    stuck = writing.is_alive()
-    if not stuck:
-        driver.join(GRACE_SECONDS if interrupted else None)
-    stuck = stuck or driver.is_alive()
+    try:
+        # Every thread of the batch ends before the database is closed.
+        stuck = not wait_for(threads, deadline)
+    except KeyboardInterrupt:      # a second interrupt: leave at once
+        interrupted, stuck = True, True
     lost = getattr(engine, "lost", 0)
     left = len(found) - plan.skipped - writer.done
     if not options.quiet:

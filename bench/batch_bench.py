@@ -17,6 +17,7 @@ prints, for each worker count, the runs per second of
 import argparse
 import os
 import random
+import resource
 import re
 import shutil
 import sqlite3
@@ -88,16 +89,22 @@ def main():
                 database = os.path.join(work, f"bench-{jobs}-{attempt}.sqlite")
                 command = [sys.executable, "-m", "wsphere.batch", options.data, "--db", database,
                            "--radius", "5", "--jobs", str(jobs), "--quiet"]
+                before = resource.getrusage(resource.RUSAGE_CHILDREN)
                 started = time.perf_counter()
                 subprocess.run(command, check=True)
                 elapsed = time.perf_counter() - started
+                after = resource.getrusage(resource.RUSAGE_CHILDREN)
+                cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
                 with sqlite3.connect(database) as connection:
                     ok, = connection.execute("SELECT count(*) FROM runs WHERE status = 'ok'").fetchone()
                 if ok != options.runs:
                     sys.exit(f"only {ok} of {options.runs} runs went well")
-                best = elapsed if best is None else min(best, elapsed)
-            print(f"  {jobs} worker{'s' if jobs != 1 else ' '}: {options.runs / best:7.0f} runs/s "
-                  f"({best:.2f} s for the whole command)")
+                if best is None or elapsed < best[0]:
+                    best = (elapsed, cpu, os.getloadavg()[0])
+            elapsed, cpu, load = best
+            print(f"  {jobs} worker{'s' if jobs != 1 else ' '}: {options.runs / elapsed:7.0f} runs/s "
+                  f"({elapsed:.2f} s for the whole command, {cpu:.2f} s of CPU: {cpu / options.runs * 1e3:.2f} ms "
+                  f"a run; load average {load:.1f})")
 
 
 if __name__ == "__main__":

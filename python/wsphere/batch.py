@@ -24,6 +24,7 @@ interrupt.
 """
 
 import argparse
+import contextlib
 import hashlib
 import json
 import math
@@ -199,34 +200,40 @@ class ChunkResult:
 
 _sink = threading.local()
 _hook_lock = threading.Lock()
-_hooked = False
+_always = ("always", None, UserWarning, None, 0)
 
 
 def _capture_warnings():
-    """Route the package's warnings to the run that raised them: each worker
-    thread collects into its own list while it analyses a run, so that the
-    warnings of a run land in its message column. Warnings outside a run are
-    shown as usual. Installed once per process."""
-    global _hooked
+    """Route warnings to the run that raised them: a worker thread collects
+    into its own list while it analyses a run, so that the warnings of a run
+    land in its message column; warnings outside a run are shown as usual.
+    Every warning of every run counts, not only the first of its place. Put
+    back should anything (a catch_warnings block elsewhere) have undone it."""
     with _hook_lock:
-        if _hooked:
-            return
-        shown = warnings.showwarning
+        if not getattr(warnings.showwarning, "_wsphere_batch", False):
+            shown = warnings.showwarning
 
-        def show(message, category, filename, lineno, file=None, line=None):
-            collected = getattr(_sink, "messages", None)
-            if collected is None:
-                return shown(message, category, filename, lineno, file, line)
-            collected.append(str(message))
+            def show(message, category, filename, lineno, file=None, line=None):
+                collected = getattr(_sink, "messages", None)
+                if collected is None:
+                    return shown(message, category, filename, lineno, file, line)
+                collected.append(str(message))
 
-        warnings.showwarning = show
-        # Every warning of every run counts, not only the first of its place.
-        warnings.filterwarnings("always", category=UserWarning, module="wsphere")
-        _hooked = True
+            show._wsphere_batch = True
+            warnings.showwarning = show
+        if not warnings.filters or warnings.filters[0] != _always:
+            warnings.filterwarnings("always", category=UserWarning)
 
 
-def _text(value):
-    return value.decode("cp1251", errors="replace") if isinstance(value, bytes) else str(value)
+@contextlib.contextmanager
+def run_warnings():
+    """The warnings this thread raises inside the block, as a list of texts."""
+    _capture_warnings()
+    _sink.messages = caught = []
+    try:
+        yield caught
+    finally:
+        _sink.messages = None
 
 
 def _result_values(result):
@@ -253,45 +260,47 @@ def _gout_values(raw):
 def analyse_run(task, settings):
     """One run, never raising for a fault of the run: a failure is an Outcome
     with its reason."""
+    started = time.perf_counter()
+    with run_warnings() as caught:
+        try:
+            return _analysed(task, settings, caught, started)
+        except Exception as error:  # noqa: BLE001 - every fault of a run is that run's reason
+            reason = str(error) if isinstance(error, ValueError) else f"{type(error).__name__}: {error}"
+            return Outcome(task.id, False, reason or type(error).__name__, time.perf_counter() - started)
+
+
+def _analysed(task, settings, caught, started):
+    """The values of a run; its faults raise."""
     from wsphere import _core
     from wsphere.analysis import analyse, analyse_input, run
     from wsphere.structures import read_pair
-    started = time.perf_counter()
-    _sink.messages = caught = []
-    try:
-        if task.source == "gout":
-            kinds = list(settings.kinds) or None
-            # Read and analysed in one call without the GIL; what is not
-            # regular takes the package's own path, which raises or warns.
-            raw = _core.analyse_gout(task.path, settings.radius, settings.bond_limit, kinds)
-            if raw is not None:
-                return Outcome(task.id, True, "\n".join(raw["warnings"]) or None, time.perf_counter() - started,
-                               **_gout_values(raw))
-            first, last = read_pair(task.path)
-            result = analyse(first, last, radius=settings.radius, bond_limit=settings.bond_limit, kinds=kinds)
-            report = None
-        else:
-            program = run(task.data, directory=os.path.dirname(task.path))
-            if program.status != 0:
-                reason = "\n".join(program.messages) or f"wsphere ended with status {program.status}"
-                return Outcome(task.id, False, reason, time.perf_counter() - started)
-            caught.extend(program.messages)
-            result = analyse_input(task.data)
-            report = program.report if settings.reports else None
-        notes = list(result.warnings) + [m for m in caught if m not in result.warnings]
-        return Outcome(task.id, True, "\n".join(notes) or None, time.perf_counter() - started,
-                       report=report, **_result_values(result))
-    except Exception as error:  # noqa: BLE001 - every fault of a run is that run's reason
-        reason = str(error) if isinstance(error, ValueError) else f"{type(error).__name__}: {error}"
-        return Outcome(task.id, False, reason or type(error).__name__, time.perf_counter() - started)
-    finally:
-        _sink.messages = None
+    if task.source == "gout":
+        kinds = list(settings.kinds) or None
+        # Read and analysed in one call without the GIL; what is not
+        # regular takes the package's own path, which raises or warns.
+        raw = _core.analyse_gout(task.path, settings.radius, settings.bond_limit, kinds)
+        if raw is not None:
+            return Outcome(task.id, True, "\n".join(raw["warnings"]) or None, time.perf_counter() - started,
+                           **_gout_values(raw))
+        first, last = read_pair(task.path)
+        result = analyse(first, last, radius=settings.radius, bond_limit=settings.bond_limit, kinds=kinds)
+        report = None
+    else:
+        program = run(task.data, directory=os.path.dirname(task.path))
+        if program.status != 0:
+            reason = "\n".join(program.messages) or f"wsphere ended with status {program.status}"
+            return Outcome(task.id, False, reason, time.perf_counter() - started)
+        caught.extend(program.messages)
+        result = analyse_input(task.data)
+        report = program.report if settings.reports else None
+    notes = list(result.warnings) + [m for m in caught if m not in result.warnings]
+    return Outcome(task.id, True, "\n".join(notes) or None, time.perf_counter() - started,
+                   report=report, **_result_values(result))
 
 
 def analyse_chunk(chunk, settings, stop=None):
     """The runs of a chunk, one after the other; a set `stop` (threads of this
     process only) cuts the chunk short."""
-    _capture_warnings()
     outcomes = []
     for task in chunk.tasks:
         if stop is not None and stop.is_set():
@@ -588,8 +597,11 @@ class ClusterEngine:
                         deliver(future.result())
                     else:
                         self.lost += len(chunk.tasks)
-                        print(f"{PROGRAM}: a chunk of {len(chunk.tasks)} runs was lost: {future.exception()!r}",
-                              file=sys.stderr)
+                        try:
+                            reason = repr(future.exception(timeout=1))
+                        except Exception as error:  # noqa: BLE001 - a cancelled or vanished future
+                            reason = repr(error)
+                        print(f"{PROGRAM}: a chunk of {len(chunk.tasks)} runs was lost: {reason}", file=sys.stderr)
                     future.release()
         finally:
             if running:
@@ -1013,6 +1025,8 @@ def run_batch(options):
     connection.close()
     if interrupted:
         return 130
+    if isinstance(writer.failure, sqlite3.IntegrityError):
+        raise BatchError(f"{options.db}: {writer.failure}: did another batch write this database meanwhile?")
     if writer.failure is not None:
         raise BatchError(f"{options.db}: {writer.failure}")
     if engine_failure:

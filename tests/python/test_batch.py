@@ -186,6 +186,32 @@ def test_a_third_kind_without_bonds_is_a_warning_not_a_failure(tmp_path):
     assert status == "ok" and "F" in message
 
 
+def test_each_thread_keeps_its_own_warnings_every_time_they_come():
+    import threading
+    import warnings
+
+    def warn(text):                       # one place of warning for all
+        warnings.warn(text, UserWarning)
+
+    barrier = threading.Barrier(2)
+    found = {}
+
+    def run(name):
+        with batch.run_warnings() as caught:
+            for _ in range(3):
+                barrier.wait()
+                warn(f"placeholder reference for kind {name}")
+        found[name] = caught
+
+    threads = [threading.Thread(target=run, args=(name,)) for name in ("F", "Cl")]
+    with warnings.catch_warnings():
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+    assert found == {name: [f"placeholder reference for kind {name}"] * 3 for name in ("F", "Cl")}
+
+
 # ---------------------------------------------------------------------------
 # Reruns and interrupts: nothing lost, nothing repeated.
 

@@ -264,6 +264,7 @@ def test_an_interrupt_keeps_finished_chunks_and_a_rerun_completes_the_rest(tmp_p
     assert rows(database, "SELECT count(*), count(DISTINCT path), min(status), max(status) FROM runs") == \
         [(total, total, "ok", "ok")]
     assert rows(database, "SELECT count(*) FROM atoms")[0][0] == total * 186
+    assert rows(database, "SELECT name FROM sqlite_master WHERE name = 'atoms_w'") == [("atoms_w",)]
 
 
 # ---------------------------------------------------------------------------
@@ -310,6 +311,7 @@ def test_the_readme_questions_give_the_right_answers(tmp_path):
     everything = sorted(((float(w), path, i + 1) for path, r in results.items() for i, w in enumerate(r.w)),
                         reverse=True)
     top = rows(database, largest)
+    assert any("atoms_w" in str(step) for step in rows(database, "EXPLAIN QUERY PLAN " + largest))
     assert [w for *_, w in top] == [w for w, _, _ in everything[:10]]
     for path, number, name, kind, w in top:
         assert results[path].w[number - 1] == np.float32(w) and results[path].names[number - 1] == name

@@ -634,6 +634,46 @@ def connect(path):
     return connection
 
 
+def open_database(path):
+    """The connection, the (path, hash, settings) of the runs it holds, the
+    next run id, and whether the index of W is to be made at the end."""
+    try:
+        connection = connect(path)
+        known = set(connection.execute("SELECT path, hash, settings FROM runs"))
+        index_at_end = connection.execute("SELECT 1 FROM atoms LIMIT 1").fetchone() is None
+        if not index_at_end:
+            with connection:
+                connection.execute(W_INDEX)
+        first_id = (connection.execute("SELECT max(id) FROM runs").fetchone()[0] or 0) + 1
+    except sqlite3.Error as error:
+        raise BatchError(f"{path}: {error}") from error
+    return connection, known, first_id, index_at_end
+
+
+def interruptible(function, *args):
+    """function(*args) on a thread of its own while this thread waits, so that
+    an interrupt is served at once even when the call waits for a database
+    that another process holds locked."""
+    outcome = {}
+
+    def body():
+        try:
+            outcome["value"] = function(*args)
+        except BaseException as error:  # raised again on the calling thread
+            outcome["error"] = error
+
+    done = started(body, "wsphere-batch-open")
+    try:
+        wait_for([done])
+    except KeyboardInterrupt:
+        print(f"{PROGRAM}: interrupted; nothing written", file=sys.stderr)
+        sys.stderr.flush()
+        os._exit(130)
+    if "error" in outcome:
+        raise outcome["error"]
+    return outcome["value"]
+
+
 def _real(value):
     """NaN is stored as NULL."""
     if value is None:
@@ -915,27 +955,17 @@ def run_batch(options):
     symbols = [symbol for symbol, _ in options.kind]
     if len(set(symbols)) != len(symbols):
         raise UsageError("--kind: a kind is given twice")
+    problems = []
+    found = discover(options.runs, problems)
+    if problems:
+        raise UsageError("; ".join(problems))
     if options.reports and not os.path.isdir(options.reports):
         try:
             os.makedirs(options.reports, exist_ok=True)
         except OSError as error:
             raise BatchError(f"--reports {options.reports}: {error.strerror or error}") from error
-    problems = []
-    found = discover(options.runs, problems)
-    if problems:
-        raise UsageError("; ".join(problems))
     settings = Settings(options.radius, options.bond_limit, options.kind, reports=bool(options.reports))
-
-    try:
-        connection = connect(options.db)
-        known = set(connection.execute("SELECT path, hash, settings FROM runs"))
-        index_at_end = connection.execute("SELECT 1 FROM atoms LIMIT 1").fetchone() is None
-        if not index_at_end:
-            with connection:
-                connection.execute(W_INDEX)
-        first_id = (connection.execute("SELECT max(id) FROM runs").fetchone()[0] or 0) + 1
-    except sqlite3.Error as error:
-        raise BatchError(f"{options.db}: {error}") from error
+    connection, known, first_id, index_at_end = interruptible(open_database, options.db)
 
     engine = ClusterEngine(options.scheduler) if options.scheduler else ThreadEngine(options.jobs or _cores())
     workers = engine.workers()

@@ -232,12 +232,7 @@ def test_a_rerun_does_only_what_is_new(tmp_path):
 
 def test_an_interrupt_keeps_finished_chunks_and_a_rerun_completes_the_rest(tmp_path):
     total = 600
-    runs = tmp_path / "runs"
-    for i in range(total):
-        folder = runs / f"r{i:04d}"
-        folder.mkdir(parents=True)
-        os.symlink(SAMPLE, folder / "run.gout")
-    database = tmp_path / "r.sqlite"
+    runs, database = many_runs(tmp_path / "runs", total), tmp_path / "r.sqlite"
     arguments = [sys.executable, "-m", "wsphere.batch", runs, "--db", database, "--jobs", "1", "--chunk-size", "5"]
     process = subprocess.Popen(arguments, stderr=subprocess.PIPE, text=True, env=ENVIRONMENT,
                                preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
@@ -265,6 +260,49 @@ def test_an_interrupt_keeps_finished_chunks_and_a_rerun_completes_the_rest(tmp_p
         [(total, total, "ok", "ok")]
     assert rows(database, "SELECT count(*) FROM atoms")[0][0] == total * 186
     assert rows(database, "SELECT name FROM sqlite_master WHERE name = 'atoms_w'") == [("atoms_w",)]
+
+
+def many_runs(root, count):
+    """`count` runs in folders of their own, each a link to the sample."""
+    for i in range(count):
+        folder = root / f"r{i:04d}"
+        folder.mkdir(parents=True)
+        os.symlink(SAMPLE, folder / "run.gout")
+    return root
+
+
+def interruptible_batch(runs, database):
+    return subprocess.Popen([sys.executable, "-m", "wsphere.batch", runs, "--db", database, "--jobs", "1",
+                             "--chunk-size", "5"], stderr=subprocess.PIPE, text=True, env=ENVIRONMENT,
+                            preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+
+
+@pytest.mark.parametrize("when", ["opening", "writing"])
+def test_an_interrupt_does_not_wait_for_a_database_locked_by_another_process(tmp_path, when):
+    runs, database = many_runs(tmp_path / "runs", 300), tmp_path / "r.sqlite"
+    assert command(runs / "r0000", "--db", database).returncode == 0
+    other = sqlite3.connect(database, timeout=30, isolation_level=None)
+    if when == "opening":
+        other.execute("BEGIN EXCLUSIVE")
+        process = interruptible_batch(runs, database)
+        time.sleep(1.5)
+    else:
+        process = interruptible_batch(runs, database)
+        while rows(database, "SELECT count(*) FROM runs")[0][0] < 6 and process.poll() is None:
+            time.sleep(0.02)
+        other.execute("BEGIN EXCLUSIVE")      # between two chunks: the next commit waits
+        time.sleep(0.5)
+    process.send_signal(signal.SIGINT)
+    started = time.monotonic()
+    _, stderr = process.communicate(timeout=60)
+    waited = time.monotonic() - started
+    other.execute("ROLLBACK")
+    other.close()
+    assert process.returncode == 130, stderr
+    assert waited < batch.GRACE_SECONDS + 3, waited
+    kept = rows(database, "SELECT count(*), count(DISTINCT path) FROM runs")[0]
+    assert kept[0] == kept[1] and (kept[0] - 1) % 5 == 0
+    assert rows(database, "PRAGMA integrity_check") == [("ok",)]
 
 
 # ---------------------------------------------------------------------------

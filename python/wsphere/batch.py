@@ -534,7 +534,7 @@ class ThreadEngine:
             if isinstance(result, ChunkResult):
                 deliver(result)
 
-        wave_size = 8 * self.jobs
+        wave_size = 16 * self.jobs
         wave = []
         for chunk in chunks:
             wave.append(chunk)

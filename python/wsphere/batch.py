@@ -769,8 +769,10 @@ class Progress:
         to_do = max(self.total - skipped, done, 1)
         rate = self.rate(done)
         left = _clock((to_do - done) / rate) if rate > 0 else "?"
-        import shutil
-        columns = shutil.get_terminal_size((80, 24)).columns
+        try:
+            columns = os.get_terminal_size(self.stream.fileno()).columns or 80
+        except (OSError, ValueError):
+            columns = 80
         text = f" {done}/{to_do} runs  {failed} failed  {rate:.0f} runs/s  {left} left"
         bar_width = max(0, min(40, columns - len(text) - 3))
         filled = int(bar_width * done / to_do)
@@ -1030,6 +1032,7 @@ def run_batch(options):
     interrupted = False
     deadline = None
     try:
+        progress.draw(0, 0, 0, force=True)
         while not written.wait(0.1):
             progress.draw(writer.done, writer.failed, plan.skipped)
     except KeyboardInterrupt:

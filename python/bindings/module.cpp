@@ -582,12 +582,24 @@ std::string text_of(std::string_view bytes) {
 py::dict read_input(const py::bytes& input) {
   std::string bytes = input;
   auto state = std::make_unique<StructureState>();
-  try {
-    textio::MemorySource source(bytes);
-    textio::FreeFormReader reader(source, 1);
-    read_structure(reader, *state);
-  } catch (const Fatal&) {
-    const MemoryRunResult result = run_in_memory(bytes, "/run");
+  bool unreadable = false;
+  {
+    // The reading touches no Python object: other threads go on meanwhile.
+    py::gil_scoped_release release;
+    try {
+      textio::MemorySource source(bytes);
+      textio::FreeFormReader reader(source, 1);
+      read_structure(reader, *state);
+    } catch (const Fatal&) {
+      unreadable = true;
+    }
+  }
+  if (unreadable) {
+    MemoryRunResult result;
+    {
+      py::gil_scoped_release release;
+      result = run_in_memory(bytes, "/run");
+    }
     throw InputError(result.messages.empty() ? std::string("input.txt cannot be read") : message_text(result.messages));
   }
   const auto n = static_cast<py::ssize_t>(state->cell_atom_count);

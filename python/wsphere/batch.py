@@ -577,10 +577,14 @@ class ClusterEngine:
     def process(self, chunks, settings, deliver, stop):
         chunks = iter(chunks)
         running = []
-        window = 2 * self.workers() + 2
         exhausted = False
+        window, counted = 0, 0.0
         try:
             while not stop.is_set():
+                if time.monotonic() - counted > 1.0:
+                    # Workers come and go (a job queue starts them late):
+                    # two chunks for each thread, and two more, are out.
+                    window, counted = 2 * self.workers() + 2, time.monotonic()
                 while not exhausted and len(running) < window:
                     chunk = next(chunks, None)
                     if chunk is None:

@@ -359,9 +359,9 @@ def test_the_readme_questions_give_the_right_answers(tmp_path):
                       for path, r in results.items() for s in r.statistics)
     assert sorted(rows(database, means)) == expected
 
-    assert rows(database, failed) == [(str(runs / "c" / "run.gout"), rows(database, "SELECT message FROM runs "
-                                                                        "WHERE status = 'failed'")[0][0])]
-    assert rows(database, failed)[0][1]
+    with pytest.raises(wsphere.InputError) as raised:
+        wsphere.read_pair(runs / "c" / "run.gout")
+    assert rows(database, failed) == [(str(runs / "c" / "run.gout"), str(raised.value))]
 
 
 # ---------------------------------------------------------------------------

@@ -417,6 +417,9 @@ def test_plot_draws_a_png_of_a_database(tmp_path):
     assert done.returncode == 0, done.stderr
     picture = (tmp_path / "w.png").read_bytes()
     assert picture[:8] == b"\x89PNG\r\n\x1a\n" and len(picture) > 10000
+    import matplotlib.image
+    pixels = matplotlib.image.imread(tmp_path / "w.png")
+    assert pixels.shape[:2] == (500, 1200) and pixels.std() > 0.05     # drawn, not blank
     empty = command("plot", tmp_path / "none.sqlite", "--out", tmp_path / "n.png")
     assert empty.returncode == 1 and not (tmp_path / "n.png").exists()
 

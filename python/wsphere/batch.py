@@ -702,7 +702,7 @@ class Writer:
         plan = self.plan
         with plan.lock:
             metas = [plan.meta[outcome.id] for outcome in result.outcomes]
-        finished = datetime.now(timezone.utc).isoformat(timespec="milliseconds")
+        finished = datetime.now(timezone.utc).strftime("%Y-%m-%dT%H:%M:%S.%f")[:-3] + "Z"
         runs, atoms, kinds = [], [], []
         for outcome, meta in zip(result.outcomes, metas):
             report = None
@@ -824,7 +824,7 @@ def plot_database(database, out, top=10):
     if not spread:
         raise BatchError(f"{database}: no W to draw (no run went well)")
 
-    figure, (left, right) = plt.subplots(1, 2, figsize=(12, 5), gridspec_kw={"width_ratios": [1, 1.3]})
+    figure, (left, right) = plt.subplots(1, 2, figsize=(12, 5), width_ratios=[1, 1.3])
     labels = list(spread)
     left.boxplot([spread[k] for k in labels], labels=labels, showfliers=True, flierprops={"markersize": 2})
     if all(min(v) > 0 for v in spread.values()):

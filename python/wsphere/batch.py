@@ -1084,4 +1084,7 @@ def run_batch(options):
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    # Run as `python3 -m wsphere.batch`: the work sent to a cluster must name
+    # this module as wsphere.batch, which the workers import, not __main__.
+    from wsphere import batch as _module
+    sys.exit(_module.main())

@@ -101,11 +101,11 @@ W_INDEX = "CREATE INDEX IF NOT EXISTS atoms_w ON atoms (w)"
 
 
 class UsageError(Exception):
-    pass
+    """A wrong command line: status 2."""
 
 
 class BatchError(Exception):
-    pass
+    """A batch that cannot be done (database, cluster): status 1."""
 
 
 # ---------------------------------------------------------------------------
@@ -170,6 +170,8 @@ class Outcome:
 
 
 class Chunk:
+    """Runs that go to a worker as one task."""
+
     __slots__ = ("number", "tasks")
 
     def __init__(self, number, tasks):

@@ -279,19 +279,34 @@ def interruptible_batch(runs, database):
 
 @pytest.mark.parametrize("when", ["opening", "writing"])
 def test_an_interrupt_does_not_wait_for_a_database_locked_by_another_process(tmp_path, when):
-    runs, database = many_runs(tmp_path / "runs", 300), tmp_path / "r.sqlite"
+    runs, database = many_runs(tmp_path / "runs", 2000), tmp_path / "r.sqlite"
     assert command(runs / "r0000", "--db", database).returncode == 0
-    other = sqlite3.connect(database, timeout=30, isolation_level=None)
+    other = sqlite3.connect(database, timeout=0, isolation_level=None)
+
+    def lock():
+        # Between two chunks of the batch: tried often, as the batch takes
+        # the database again within milliseconds.
+        deadline = time.monotonic() + 30
+        while True:
+            try:
+                other.execute("BEGIN EXCLUSIVE")
+                return
+            except sqlite3.OperationalError:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.0005)
+
     if when == "opening":
-        other.execute("BEGIN EXCLUSIVE")
+        lock()
         process = interruptible_batch(runs, database)
         time.sleep(1.5)
     else:
         process = interruptible_batch(runs, database)
         while rows(database, "SELECT count(*) FROM runs")[0][0] < 6 and process.poll() is None:
             time.sleep(0.02)
-        other.execute("BEGIN EXCLUSIVE")      # between two chunks: the next commit waits
+        lock()                                # the next commit waits
         time.sleep(0.5)
+        assert process.poll() is None, "the batch ended before the database was locked"
     process.send_signal(signal.SIGINT)
     started = time.monotonic()
     _, stderr = process.communicate(timeout=60)

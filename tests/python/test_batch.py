@@ -65,7 +65,7 @@ def sample_text():
 # The values: as the program's, for .gout runs through wsphere-input.
 
 @pytest.mark.parametrize("options", [[], ["--radius", "6.5", "--bond-limit", "2.0"],
-                                     ["--kind", "Si", "--kind", "Ge=1.8", "--kind", "O"]])
+                                     ["--kind", "SI", "--kind", "Ge=1.8", "--kind", "O"]])
 def test_w_of_a_gout_run_is_the_programs_w_of_its_input_txt(tmp_path, options):
     runs = tree(tmp_path / "runs", {"a/run.gout": SAMPLE, "b/run.gout": SAMPLE3})
     database = tmp_path / "r.sqlite"

@@ -40,5 +40,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
 # wsphere-summary is a Python 3 script; the program itself does without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3")
+# The Python package needs numpy, and wsphere-batch Dask with dask.distributed.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, python3-numpy, python3-dask, python3-distributed")
 include(CPack)

@@ -68,6 +68,14 @@ set(WSPHERE_PYTHON_INSTALL_DIR
 install(TARGETS wsphere_python LIBRARY DESTINATION ${WSPHERE_PYTHON_INSTALL_DIR}/wsphere)
 install(FILES ${WSPHERE_PYTHON_SOURCES} DESTINATION ${WSPHERE_PYTHON_INSTALL_DIR}/wsphere)
 
+# wsphere-batch, the package's command for many runs (wsphere.batch), started
+# by the interpreter the package is built for: the first python3 on PATH need
+# not have numpy and Dask.
+include(GNUInstallDirs)
+set(WSPHERE_BATCH_PYTHON ${Python3_EXECUTABLE})
+configure_file(tools/wsphere-batch.in ${CMAKE_CURRENT_BINARY_DIR}/wsphere-batch @ONLY)
+install(PROGRAMS ${CMAKE_CURRENT_BINARY_DIR}/wsphere-batch DESTINATION ${CMAKE_INSTALL_BINDIR})
+
 if(WSPHERE_TESTS)
   # The package's tests, on the build tree's package; wsphere-input and
   # wsphere built here take part in the comparisons with the program.

@@ -53,6 +53,13 @@ assert [r["w"] for r in report.w_rows["W table"]] == [f"{w:.5f}" for w in result
   MPLBACKEND=Agg "$python" "$prefix/bin/wsphere-summary" "$run/output.txt" --plot "$work/w.png" >/dev/null ||
     fail "the installed wsphere-summary cannot draw"
   [ "$(head -c 4 "$work/w.png" | tail -c 3)" = PNG ] || fail "wsphere-summary --plot wrote no PNG"
+  # wsphere-batch, installed beside the program, finds the installed package by
+  # itself and writes the example's run into a database.
+  [ -x "$prefix/bin/wsphere-batch" ] || fail "bin/wsphere-batch is missing"
+  "$prefix/bin/wsphere-batch" "$run" --db "$work/batch.sqlite" --quiet || fail "the installed wsphere-batch failed"
+  [ "$("$python" -c 'import sqlite3, sys; print(sqlite3.connect(sys.argv[1]).execute(
+      "SELECT count(*) FROM runs WHERE status = '"'ok'"' AND atoms = 9").fetchone()[0])' "$work/batch.sqlite")" = 1 ] ||
+    fail "the installed wsphere-batch wrote no run of the example"
 fi
 
 # The Debian package holds the program, the man page and the manual.

@@ -6,7 +6,8 @@
 # wsphere-input, for the Windows build mingw-w64 (g++ with POSIX threads)
 # with Wine to run its tests and GoogleTest's sources (built for Windows
 # there), and for the Python package wsphere: pybind11, the Python headers,
-# ASE, pymatgen, matplotlib, pandas and pytest (Debian's, for /usr/bin/python3).
+# ASE, pymatgen, matplotlib, pandas and pytest (Debian's, for /usr/bin/python3),
+# with Dask and dask.distributed for wsphere-batch.
 set -euo pipefail
 
 missing=()
@@ -25,7 +26,7 @@ command -v python3 >/dev/null 2>&1 || missing+=(python3)
 /usr/bin/python3 -c 'import sysconfig, os, sys; sys.exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' \
   >/dev/null 2>&1 || missing+=(python3-dev)
 for module in ase:python3-ase pymatgen:python3-pymatgen matplotlib:python3-matplotlib \
-    pandas:python3-pandas pytest:python3-pytest; do
+    pandas:python3-pandas pytest:python3-pytest dask:python3-dask distributed:python3-distributed; do
   /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || missing+=("${module#*:}")
 done
 command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || missing+=(g++-mingw-w64-x86-64-posix)

@@ -235,11 +235,10 @@ float printed_coordinate(double x) {
 }
 
 companion::Crystal crystal_of(const std::string& file, const std::array<double, 6>& cell,
-                              const std::vector<std::string>& elements, const DoubleArray& positions) {
+                              const std::vector<std::string>& elements, const double* p) {
   companion::Crystal crystal;
   crystal.file = file;
   crystal.cell = {cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]};
-  const double* p = positions.data();
   for (std::size_t i = 0; i < elements.size(); ++i) {
     companion::Atom atom;
     atom.element = elements[i];
@@ -276,6 +275,11 @@ void warn_about_placeholders(const std::vector<std::string>& placeholders) {
   for (const std::string& text : placeholders) {
     if (PyErr_WarnEx(reference_warning, text.c_str(), 2) != 0) throw py::error_already_set();
   }
+}
+
+companion::Crystal crystal_of(const std::string& file, const std::array<double, 6>& cell,
+                              const std::vector<std::string>& elements, const DoubleArray& positions) {
+  return crystal_of(file, cell, elements, positions.data());
 }
 
 py::dict prepare(const std::vector<std::string>& elements, const std::vector<double>& initial_cell,
@@ -405,22 +409,172 @@ py::list read_states(const std::string& path, bool initial_only) {
     throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
   }
   check_readable(path);
-  std::vector<companion::SourceState> sources;
+  // Reading and the expansion by symmetry touch no Python object: other
+  // threads (a batch's other runs) go on meanwhile.
+  std::vector<companion::Crystal> states;
   {
     py::gil_scoped_release release;
+    std::vector<companion::SourceState> sources;
     if (extension == ".gout" && initial_only) {
-      sources = {companion::read_gulp_output_initial(path)};
+      sources.push_back(companion::read_gulp_output_initial(path));
     } else if (extension == ".gout") {
-      companion::RunStates states = companion::read_gulp_output(path);
-      sources = {std::move(states.initial), std::move(states.final)};
+      companion::RunStates run = companion::read_gulp_output(path);
+      sources.push_back(std::move(run.initial));
+      sources.push_back(std::move(run.final));
     } else if (extension == ".cif") {
-      sources = {companion::read_cif_file(path)};
+      sources.push_back(companion::read_cif_file(path));
     } else {
-      sources = {companion::read_gulp_input(path)};
+      sources.push_back(companion::read_gulp_input(path));
     }
+    for (const companion::SourceState& source : sources) states.push_back(companion::expand(source));
   }
   py::list out;
-  for (const companion::SourceState& source : sources) out.append(state_dict(companion::expand(source)));
+  for (const companion::Crystal& state : states) out.append(state_dict(state));
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// A .gout run read and analysed in one call, for many runs at once
+// (wsphere-batch): the steps of read_pair(), prepare() and analyse() on the
+// regular path, all of it without the GIL and without Python objects in
+// between. Its values are those of analyse(*read_pair(path), ...). Whatever is
+// not regular (a reader's error, states that differ, a kind without a measured
+// reference, a cell the printed values spoil) gives None: the caller then takes
+// the Python path, which raises or warns as the package does.
+
+struct GoutAnalysis {
+  std::vector<std::string> names;
+  std::vector<std::string> kinds;
+  std::vector<float> references;
+  std::vector<std::string> warnings;
+  float radius = 0.0f;
+  float bond_limit = 0.0f;
+  Results results;
+};
+
+using KindChoice = std::optional<std::vector<std::pair<std::string, std::optional<double>>>>;
+
+std::optional<GoutAnalysis> analysed_gout(const std::string& path, double radius, double bond_limit,
+                                          const KindChoice& kind_choice) {
+  companion::RunStates run = companion::read_gulp_output(path);
+  const companion::Crystal first_state = companion::expand(run.initial);
+  const companion::Crystal second_state = companion::expand(run.final);
+  const std::size_t n = first_state.atoms.size();
+  if (n == 0 || second_state.atoms.size() != n) return std::nullopt;
+  std::vector<std::string> elements;
+  std::vector<double> initial(3 * n), minimised(3 * n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const companion::Atom& a = first_state.atoms[i];
+    const companion::Atom& b = second_state.atoms[i];
+    if (a.element != b.element || a.element.empty()) return std::nullopt;
+    elements.push_back(a.element);
+    for (std::size_t k = 0; k < 3; ++k) {
+      initial[3 * i + k] = a.frac[k];
+      minimised[3 * i + k] = b.frac[k];
+      if (!std::isfinite(a.frac[k]) || !std::isfinite(b.frac[k])) return std::nullopt;
+    }
+  }
+  if (!std::isfinite(radius) || !(radius > 0.0) || !std::isfinite(bond_limit) || !(bond_limit > 0.0)) return std::nullopt;
+  auto values = [](const companion::Cell& c) { return std::vector<double>{c.a, c.b, c.c, c.alpha, c.beta, c.gamma}; };
+  const auto first_cell = cell_values(values(first_state.cell), "initial");
+  const auto second_cell = cell_values(values(second_state.cell), "minimised");
+  const companion::Crystal crystal = crystal_of("initial", first_cell, elements, initial.data());
+
+  GoutAnalysis out;
+  if (kind_choice && !kind_choice->empty()) {
+    for (const auto& choice : *kind_choice) out.kinds.push_back(choice.first);
+    if (kind_choice->back().second) return std::nullopt;
+  } else {
+    out.kinds = companion::default_kind_symbols(crystal.atoms);
+  }
+  for (std::size_t m = 0; m < out.kinds.size(); ++m) {
+    if (out.kinds[m].empty()) return std::nullopt;
+    for (std::size_t k = 0; k < m; ++k) {
+      if (out.kinds[k] == out.kinds[m]) return std::nullopt;
+    }
+  }
+  out.names = companion::atom_names(crystal.atoms, out.kinds);
+  out.references.assign(out.kinds.size(), 0.0f);
+  for (std::size_t m = 0; m + 1 < out.kinds.size(); ++m) {
+    double reference = 0.0;
+    if (kind_choice && m < kind_choice->size() && (*kind_choice)[m].second) {
+      reference = *(*kind_choice)[m].second;
+      if (!std::isfinite(reference)) return std::nullopt;
+    } else {
+      const companion::BondMean bond = measured_bond_distance(crystal, out.names, out.kinds, static_cast<int>(m), bond_limit);
+      if (bond.atoms == 0 || bond.count == 0) return std::nullopt;
+      reference = bond.mean;
+    }
+    out.references[m] = printed("%.4f", reference);
+  }
+  out.warnings = companion::kind_warnings(crystal.atoms, out.names, out.kinds);
+  out.radius = printed("%.4f", radius);
+  out.bond_limit = printed("%.4f", bond_limit);
+  if (!(out.radius > 0.0f)) return std::nullopt;
+
+  // What analyse() makes of the prepared values.
+  std::vector<double> printed_first, printed_second;
+  for (double v : first_cell) printed_first.push_back(printed("%.6f", v));
+  for (double v : second_cell) printed_second.push_back(printed("%.6f", v));
+  Structure structure;
+  structure.initial_cell = cell_of(cell_values(printed_first, "initial"));
+  structure.minimised_cell = cell_of(cell_values(printed_second, "minimised"));
+  structure.names = out.names;
+  structure.initial_positions.resize(n);
+  structure.minimised_positions.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    structure.initial_positions[i] = {printed_coordinate(initial[3 * i]), printed_coordinate(initial[3 * i + 1]),
+                                      printed_coordinate(initial[3 * i + 2])};
+    structure.minimised_positions[i] = {printed_coordinate(minimised[3 * i]), printed_coordinate(minimised[3 * i + 1]),
+                                        printed_coordinate(minimised[3 * i + 2])};
+  }
+  Settings settings{out.radius, out.bond_limit, {}};
+  for (std::size_t m = 0; m < out.kinds.size(); ++m) settings.kinds.push_back({out.kinds[m], out.references[m]});
+  out.results = wsphere::analyse(structure, settings);
+  return out;
+}
+
+py::object analyse_gout(const std::string& path, double radius, double bond_limit, const KindChoice& kind_choice) {
+  if (extension_of(path) != ".gout") return py::none();
+  std::optional<GoutAnalysis> analysis;
+  {
+    py::gil_scoped_release release;
+    try {
+      analysis = analysed_gout(path, radius, bond_limit, kind_choice);
+    } catch (...) {
+      analysis.reset();  // the Python path tells what went wrong
+    }
+  }
+  if (!analysis) return py::none();
+  const Results& results = analysis->results;
+  const std::size_t n = results.atoms.size();
+  std::vector<float> w(n), compliance(n);
+  std::vector<int> members(n), bonded(n), kind(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const AtomResult& atom = results.atoms[i];
+    w[i] = atom.w;
+    compliance[i] = atom.compliance;
+    members[i] = atom.member_count;
+    bonded[i] = atom.bonded_count;
+    kind[i] = atom.kind;
+  }
+  py::list kinds, statistics;
+  for (std::size_t m = 0; m < analysis->kinds.size(); ++m) {
+    kinds.append(py::make_tuple(analysis->kinds[m], analysis->references[m]));
+  }
+  for (const KindResult& k : results.kinds) statistics.append(py::make_tuple(k.member_count, k.mean_w, k.sigma));
+  py::dict out;
+  out["names"] = analysis->names;
+  out["kinds"] = kinds;
+  out["warnings"] = analysis->warnings;
+  out["radius"] = analysis->radius;
+  out["bond_limit"] = analysis->bond_limit;
+  out["w"] = array_of(w);
+  out["compliance"] = array_of(compliance);
+  out["members"] = array_of(members);
+  out["bonded"] = array_of(bonded);
+  out["kind"] = array_of(kind);
+  out["statistics"] = statistics;
   return out;
 }
 
@@ -450,12 +604,24 @@ std::string text_of(std::string_view bytes) {
 py::dict read_input(const py::bytes& input) {
   std::string bytes = input;
   auto state = std::make_unique<StructureState>();
-  try {
-    textio::MemorySource source(bytes);
-    textio::FreeFormReader reader(source, 1);
-    read_structure(reader, *state);
-  } catch (const Fatal&) {
-    const MemoryRunResult result = run_in_memory(bytes, "/run");
+  bool unreadable = false;
+  {
+    // The reading touches no Python object: other threads go on meanwhile.
+    py::gil_scoped_release release;
+    try {
+      textio::MemorySource source(bytes);
+      textio::FreeFormReader reader(source, 1);
+      read_structure(reader, *state);
+    } catch (const Fatal&) {
+      unreadable = true;
+    }
+  }
+  if (unreadable) {
+    MemoryRunResult result;
+    {
+      py::gil_scoped_release release;
+      result = run_in_memory(bytes, "/run");
+    }
     throw InputError(result.messages.empty() ? std::string("input.txt cannot be read") : message_text(result.messages));
   }
   const auto n = static_cast<py::ssize_t>(state->cell_atom_count);
@@ -508,6 +674,10 @@ py::tuple compare_references(const std::vector<std::string>& elements, const std
                         py::make_tuple(plain.mean, plain.count, plain.atoms));
 }
 
+// The element a label or a --kind symbol names, as wsphere-input reads it
+// ("SI" and "Si1" give "Si"); empty when it names none.
+std::string element_of(const std::string& label) { return companion::element_of_label(label); }
+
 }  // namespace
 }  // namespace wsphere::python
 
@@ -535,7 +705,13 @@ PYBIND11_MODULE(_core, m) {
   m.def("read_states", &read_states, py::arg("path"), py::arg("initial_only") = false,
         "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final, or the initial "
         "one alone).");
+  m.def("analyse_gout", &analyse_gout, py::arg("path"), py::arg("radius"), py::arg("bond_limit"),
+        py::arg("kinds") = py::none(),
+        "analyse(*read_pair(path)) of a .gout in one call without the GIL, as plain values; None where the "
+        "Python path must decide (errors, warnings of the readers).");
   m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");
+  m.def("element_of_label", &element_of, py::arg("label"),
+        "The element symbol a label starts with, as wsphere-input reads --kind; empty for none.");
   m.def("run", &run, py::arg("input"), py::arg("directory") = "/run",
         "The program on input.txt bytes: report bytes, console text, exit status.");
 }

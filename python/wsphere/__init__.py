@@ -9,6 +9,8 @@ program in memory and the tables of its reports.
     report, messages, status = wsphere.run(open("input.txt", "rb").read())
     tables = wsphere.read_report("output.txt")
 
+Many runs into one SQLite database: wsphere-batch (python3 -m wsphere.batch).
+
 The names are loaded on first use, so that the report reader works without
 numpy or the compiled extension (wsphere-summary relies on that).
 """
@@ -31,6 +33,7 @@ _HOMES = {
     "Report": "wsphere.report",
     "write_extxyz": "wsphere.extxyz",
     "plot": None,
+    "batch": None,
 }
 
 __all__ = sorted(_HOMES)

@@ -50,7 +50,9 @@ def main():
              for i, (symbol, reference) in enumerate(kinds)]
     print(f"{len(initial)} atoms, sphere 6 A, {args.repeat} calls")
     for label, options in (("kinds and references given", {"kinds": given}),
-                           ("kinds as wsphere-input chooses", {})):
+                           ("the same on two threads", {"kinds": given, "threads": 2}),
+                           ("kinds as wsphere-input chooses", {}),
+                           ("the same on two threads", {"threads": 2})):
         best, median = timings(lambda: wsphere.analyse(initial, minimised, radius=6.0, **options), args.repeat)
         print(f"  {label:32s} best {best * 1e3:7.3f} ms   median {median * 1e3:7.3f} ms")
     best, median = timings(lambda: _core.analyse(*prepared_arguments(initial, minimised, given)), args.repeat)

@@ -125,7 +125,8 @@ py::array_t<T> array_of(const std::vector<T>& values) {
 py::dict analyse(const std::vector<std::string>& names, const std::vector<double>& initial_cell,
                  const std::vector<double>& minimised_cell, const FloatArray& initial,
                  const FloatArray& minimised, double radius, double bond_limit,
-                 const std::vector<std::pair<std::string, double>>& kinds, bool checked) {
+                 const std::vector<std::pair<std::string, double>>& kinds, bool checked, int threads) {
+  if (threads < 0) throw InputError("threads must be 0 (one per processor) or more");
   check_positions(initial, "initial");
   check_positions(minimised, "minimised");
   check_counts(names.size(), initial, minimised);
@@ -157,6 +158,7 @@ py::dict analyse(const std::vector<std::string>& names, const std::vector<double
     structure.minimised_positions[i] = {q[3 * i], q[3 * i + 1], q[3 * i + 2]};
   }
   Settings settings{static_cast<float>(radius), static_cast<float>(bond_limit), {}};
+  settings.threads = threads;
   for (const auto& [symbol, reference] : kinds) {
     if (checked && !std::isfinite(reference)) throw InputError("the reference distance of kind " + symbol + " is not finite");
     settings.kinds.push_back({symbol, static_cast<float>(reference)});
@@ -695,7 +697,9 @@ PYBIND11_MODULE(_core, m) {
 
   m.def("analyse", &analyse, py::arg("names"), py::arg("initial_cell"), py::arg("minimised_cell"),
         py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
-        py::arg("kinds"), py::arg("checked") = true, "W and compliance of every atom; positions as (n, 3) singles.");
+        py::arg("kinds"), py::arg("checked") = true, py::arg("threads") = 1,
+        "W and compliance of every atom; positions as (n, 3) singles; the atoms shared among `threads` "
+        "threads (0: one per processor).");
   m.def("prepare", &prepare, py::arg("elements"), py::arg("initial_cell"), py::arg("minimised_cell"),
         py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
         py::arg("kinds") = py::none(),

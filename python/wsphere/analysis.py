@@ -108,7 +108,7 @@ def _kind_choice(kinds):
     return choice
 
 
-def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None):
+def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None, threads=1):
     """W and compliance of every atom of `initial` after the minimisation that
     gave `minimised` (ase.Atoms, pymatgen Structure or wsphere.Crystal, the
     same atoms in the same order).
@@ -127,14 +127,14 @@ def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None):
     second = as_crystal(minimised, "minimised structure")
     prepared = _core.prepare(first.elements, first.cell, second.cell, first.positions, second.positions,
                              float(radius), float(bond_limit), _kind_choice(kinds))
-    return _analyse_prepared(prepared)
+    return _analyse_prepared(prepared, threads=int(threads))
 
 
-def _analyse_prepared(prepared, checked=True):
+def _analyse_prepared(prepared, checked=True, threads=1):
     raw = _core.analyse([_bytes(name) for name in prepared["names"]], prepared["initial_cell"],
                         prepared["minimised_cell"], prepared["initial"], prepared["minimised"],
                         prepared["radius"], prepared["bond_limit"],
-                        [(_bytes(s), float(r)) for s, r in prepared["kinds"]], checked)
+                        [(_bytes(s), float(r)) for s, r in prepared["kinds"]], checked, threads)
     return Result(prepared, raw)
 
 

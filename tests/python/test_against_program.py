@@ -114,3 +114,18 @@ def test_settings_and_kinds_as_wsphere_input_takes_them(tmp_path, radius, bond_l
     path = os.path.join(DATA, "gulp", "stw-ge-c0002.gout")
     result = wsphere.analyse(*wsphere.read_pair(path), radius=radius, bond_limit=bond_limit, kinds=kinds)
     assert_matches_report(result, companion_report(tmp_path, [path], *options))
+
+
+def test_threads_give_the_result_of_one():
+    # 186 atoms of the real run, repeated twice along c: enough for two shares.
+    first, second = wsphere.read_pair(os.path.join(DATA, "gulp", "stw-ge-c0002.gout"))
+    big = [wsphere.Crystal(cell=[*s.cell[:2], 2 * s.cell[2], *s.cell[3:]], elements=s.elements * 2,
+                           positions=np.vstack([s.positions * [1, 1, 0.5], s.positions * [1, 1, 0.5] + [0, 0, 0.5]]))
+           for s in (first, second)]
+    one = wsphere.analyse(*big, radius=6.0)
+    for threads in (2, 0):
+        many = wsphere.analyse(*big, radius=6.0, threads=threads)
+        assert many.w.tobytes() == one.w.tobytes() and many.compliance.tobytes() == one.compliance.tobytes()
+        assert list(many.order) == list(one.order)
+    with pytest.raises(wsphere.InputError, match="threads"):
+        wsphere.analyse(first, second, threads=-1)

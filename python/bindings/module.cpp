@@ -122,6 +122,26 @@ py::array_t<T> array_of(const std::vector<T>& values) {
   return out;
 }
 
+// The per-atom results as numpy columns: w, compliance, members, bonded, kind.
+void put_atom_columns(const Results& results, py::dict& out) {
+  const std::size_t n = results.atoms.size();
+  std::vector<float> w(n), compliance(n);
+  std::vector<int> members(n), bonded(n), kind(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const AtomResult& atom = results.atoms[i];
+    w[i] = atom.w;
+    compliance[i] = atom.compliance;
+    members[i] = atom.member_count;
+    bonded[i] = atom.bonded_count;
+    kind[i] = atom.kind;
+  }
+  out["w"] = array_of(w);
+  out["compliance"] = array_of(compliance);
+  out["members"] = array_of(members);
+  out["bonded"] = array_of(bonded);
+  out["kind"] = array_of(kind);
+}
+
 py::dict analyse(const std::vector<std::string>& names, const std::vector<double>& initial_cell,
                  const std::vector<double>& minimised_cell, const FloatArray& initial,
                  const FloatArray& minimised, double radius, double bond_limit,
@@ -178,27 +198,13 @@ py::dict analyse(const std::vector<std::string>& names, const std::vector<double
   }
   if (!failure.empty()) throw InputError(message_text(failure));
 
-  std::vector<float> w(n), compliance(n);
-  std::vector<int> members(n), bonded(n), kind(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const AtomResult& atom = results.atoms[i];
-    w[i] = atom.w;
-    compliance[i] = atom.compliance;
-    members[i] = atom.member_count;
-    bonded[i] = atom.bonded_count;
-    kind[i] = atom.kind;
-  }
   py::list statistics;
   for (const KindResult& k : results.kinds) {
     // Symbols stay bytes: those of input.txt are Windows-1251.
     statistics.append(py::make_tuple(py::bytes(k.symbol), k.member_count, k.mean_w, k.sigma));
   }
   py::dict out;
-  out["w"] = array_of(w);
-  out["compliance"] = array_of(compliance);
-  out["members"] = array_of(members);
-  out["bonded"] = array_of(bonded);
-  out["kind"] = array_of(kind);
+  put_atom_columns(results, out);
   out["order"] = array_of(results.w_order);
   out["statistics"] = statistics;
   return out;
@@ -549,17 +555,6 @@ py::object analyse_gout(const std::string& path, double radius, double bond_limi
   }
   if (!analysis) return py::none();
   const Results& results = analysis->results;
-  const std::size_t n = results.atoms.size();
-  std::vector<float> w(n), compliance(n);
-  std::vector<int> members(n), bonded(n), kind(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const AtomResult& atom = results.atoms[i];
-    w[i] = atom.w;
-    compliance[i] = atom.compliance;
-    members[i] = atom.member_count;
-    bonded[i] = atom.bonded_count;
-    kind[i] = atom.kind;
-  }
   py::list kinds, statistics;
   for (std::size_t m = 0; m < analysis->kinds.size(); ++m) {
     kinds.append(py::make_tuple(analysis->kinds[m], analysis->references[m]));
@@ -571,11 +566,7 @@ py::object analyse_gout(const std::string& path, double radius, double bond_limi
   out["warnings"] = analysis->warnings;
   out["radius"] = analysis->radius;
   out["bond_limit"] = analysis->bond_limit;
-  out["w"] = array_of(w);
-  out["compliance"] = array_of(compliance);
-  out["members"] = array_of(members);
-  out["bonded"] = array_of(bonded);
-  out["kind"] = array_of(kind);
+  put_atom_columns(results, out);
   out["statistics"] = statistics;
   return out;
 }

@@ -15,17 +15,24 @@
 
 namespace wsphere {
 
-[[nodiscard]] static inline float round_to_single(double value) {
-  float stored = static_cast<float>(value);
+// Makes `stored` (a single or a vector of singles) an opaque value that must
+// exist as the compiler produced it.
+template <class Singles>
+static inline void pin(Singles& stored) {
 #if defined(__GNUC__) && (defined(__x86_64__) || (defined(__i386__) && defined(__SSE_MATH__)))
   asm("" : "+x"(stored));
 #elif defined(__GNUC__) && defined(__aarch64__)
   asm("" : "+w"(stored));
 #else
-  // Elsewhere a volatile store and load: the compiler must produce the float.
-  volatile float memory = stored;
+  // Elsewhere a volatile store and load: the compiler must produce the value.
+  volatile Singles memory = stored;
   stored = memory;
 #endif
+}
+
+[[nodiscard]] static inline float round_to_single(double value) {
+  float stored = static_cast<float>(value);
+  pin(stored);
   return stored;
 }
 
@@ -36,14 +43,7 @@ typedef double Doubles4 __attribute__((vector_size(32)));
 // Each lane rounded as round_to_single rounds one value.
 [[nodiscard]] static inline Singles4 round_to_single(Doubles4 values) {
   Singles4 stored = __builtin_convertvector(values, Singles4);
-#if defined(__GNUC__) && (defined(__x86_64__) || (defined(__i386__) && defined(__SSE_MATH__)))
-  asm("" : "+x"(stored));
-#elif defined(__GNUC__) && defined(__aarch64__)
-  asm("" : "+w"(stored));
-#else
-  volatile Singles4 memory = stored;
-  stored = memory;
-#endif
+  pin(stored);
   return stored;
 }
 

@@ -117,13 +117,22 @@ Outcome run_process(const std::string& program, const std::string& folder, const
   startup.hStdError = err_write;
   std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   PROCESS_INFORMATION process{};
-  const BOOL started = ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        folder.c_str(), &startup, &process);
+  // Wine now and then refuses a start with ERROR_INTERNAL_ERROR; a second try
+  // starts the same program normally.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(100);
+    started = ::CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               folder.c_str(), &startup, &process);
+    error = started ? 0 : ::GetLastError();
+    if (error != ERROR_INTERNAL_ERROR) break;
+  }
   ::CloseHandle(err_write);
   ::CloseHandle(null_in);
   if (!started) {
     ::CloseHandle(err_read);
-    throw std::runtime_error("cannot start " + program + ": error " + std::to_string(::GetLastError()));
+    throw std::runtime_error("cannot start " + program + ": error " + std::to_string(error));
   }
   Outcome outcome;
   outcome.err = drain(err_read);

@@ -1,14 +1,14 @@
 #include "analysis/analyse_spheres.hpp"
 
-#include "analysis/atom_results.hpp"
-#include "analysis/sort_by_w.hpp"
-#include "analysis/sphere_filter.hpp"
-#include "structure/atom_kind.hpp"
-
 #include <algorithm>
 #include <exception>
 #include <thread>
 #include <vector>
+
+#include "analysis/atom_results.hpp"
+#include "analysis/sort_by_w.hpp"
+#include "analysis/sphere_filter.hpp"
+#include "structure/atom_kind.hpp"
 
 namespace wsphere {
 

@@ -66,14 +66,10 @@ class CentreView {
   // `centre` is 1-based.
   CentreView(const SphereSetup& setup, const AnalysisInput& input, int centre)
       : setup_(setup),
-        cx_(input.initial.x[centre - 1]),
-        cy_(input.initial.y[centre - 1]),
-        cz_(input.initial.z[centre - 1]),
-        mx_(input.minimised.x[centre - 1]),
-        my_(input.minimised.y[centre - 1]),
-        mz_(input.minimised.z[centre - 1]),
         initial_(input.initial),
-        minimised_(input.minimised) {}
+        minimised_(input.minimised),
+        initial_centre_(position_of(input.initial, centre - 1)),
+        minimised_centre_(position_of(input.minimised, centre - 1)) {}
 
   // Tests candidate j (0-based block index) and, when it is a member, adds it
   // to `sums` after calling on_member(const SphereMember&).
@@ -81,17 +77,12 @@ class CentreView {
   void visit(int j, CentreSums& sums, OnMember& on_member) const {
     const int atom = j / kImagesPerAtom;
     const ImageShifts shift = image_shifts(j - atom * kImagesPerAtom);
-    const float dx = round_to_single(
-        static_cast<double>(shifted_coordinate(initial_.x[atom], shift.a)) - cx_);
-    const float dy = round_to_single(
-        static_cast<double>(shifted_coordinate(initial_.y[atom], shift.b)) - cy_);
-    const float dz = round_to_single(
-        static_cast<double>(shifted_coordinate(initial_.z[atom], shift.c)) - cz_);
-    if (std::fabs(dz) < kSelfTolerance && std::fabs(dx) < kSelfTolerance &&
-        std::fabs(dy) < kSelfTolerance) {
+    const Difference d = difference(initial_, atom, shift, initial_centre_);
+    if (std::fabs(d.z) < kSelfTolerance && std::fabs(d.x) < kSelfTolerance &&
+        std::fabs(d.y) < kSelfTolerance) {
       return;
     }
-    const float q0 = round_to_single(squared_distance(setup_.initial_metric, dx, dy, dz));
+    const float q0 = round_to_single(squared_distance(setup_.initial_metric, d.x, d.y, d.z));
     if (q0 > setup_.sphere_radius_sq) return;
     add_member(j, atom, shift, q0, sums, on_member);
   }
@@ -101,24 +92,40 @@ class CentreView {
   void add_member(int j, int atom, ImageShifts shift, float q0, CentreSums& sums,
                   OnMember& on_member) const {
     const float initial_distance = round_to_single(checked_sqrt(q0));
-    const float ex = round_to_single(
-        static_cast<double>(shifted_coordinate(minimised_.x[atom], shift.a)) - mx_);
-    const float ey = round_to_single(
-        static_cast<double>(shifted_coordinate(minimised_.y[atom], shift.b)) - my_);
-    const float ez = round_to_single(
-        static_cast<double>(shifted_coordinate(minimised_.z[atom], shift.c)) - mz_);
+    const Difference e = difference(minimised_, atom, shift, minimised_centre_);
     const float minimised_distance =
-        round_to_single(checked_sqrt(squared_distance(setup_.minimised_metric, ex, ey, ez)));
+        round_to_single(checked_sqrt(squared_distance(setup_.minimised_metric, e.x, e.y, e.z)));
     const float distance_change = round_to_single(
         std::fabs(static_cast<double>(initial_distance) - minimised_distance));
     add_member_to_sums(SphereMember{j + 1, minimised_distance, distance_change},
                        initial_distance <= setup_.bond_limit, sums, on_member);
   }
 
+  // A fractional difference, or a position, along x, y and z.
+  struct Difference {
+    float x, y, z;
+  };
+
+  static Difference position_of(const PositionsView& p, int atom) {
+    return {p.x[atom], p.y[atom], p.z[atom]};
+  }
+
+  // Block atom `atom` + `shift` of one position set minus the centre's
+  // position in that set, each axis rounded to single.
+  static Difference difference(const PositionsView& p, int atom, ImageShifts shift,
+                               const Difference& centre) {
+    const auto along = [](float coordinate, int whole_cells, float from) {
+      return round_to_single(static_cast<double>(shifted_coordinate(coordinate, whole_cells)) - from);
+    };
+    return {along(p.x[atom], shift.a, centre.x), along(p.y[atom], shift.b, centre.y),
+            along(p.z[atom], shift.c, centre.z)};
+  }
+
   const SphereSetup& setup_;
-  float cx_, cy_, cz_, mx_, my_, mz_;
   PositionsView initial_;
   PositionsView minimised_;
+  Difference initial_centre_;
+  Difference minimised_centre_;
 };
 
 // The reference pass of cell atom `centre` (1-based): every block atom is a

@@ -55,16 +55,23 @@ struct Structure {
 
 // Compares every centre of `s`; returns whether the filter was in use.
 bool expect_same_passes(const Structure& s, double max_box_share,
-                        MeasureChunk measure = measure_chunk()) {
+                        LaneKernels lanes = lane_kernels()) {
   const AnalysisInput input = analysis_input(s.state);
   const SphereSetup setup = sphere_setup(input);
-  SphereFilter filter(setup, input, max_box_share, measure);
+  SphereFilter filter(setup, input, max_box_share, lanes);
   for (int i = 1; i <= s.state.cell_atom_count; ++i) {
     const Record full = record([&](auto& on) { return centre_pass(setup, input, i, on); });
     const Record filtered =
         record([&](auto& on) { return filtered_centre_pass(setup, filter, input, i, on); });
     EXPECT_EQ(full, filtered) << "centre " << i << ", radius " << s.state.sphere_radius;
     if (full != filtered) break;
+    if (!filter.usable()) continue;
+    // Without the members, the sums alone.
+    Record sums_only = record([&](auto&) { return filter.sums(i); });
+    Record full_sums = full;
+    full_sums.members.clear();
+    EXPECT_EQ(full_sums, sums_only) << "sums of centre " << i;
+    if (full_sums != sums_only) break;
   }
   return filter.usable();
 }
@@ -163,7 +170,7 @@ class RandomStructures {
 
 // Both builds of the lane kernel: the one for any processor and the AVX2 one
 // (where this processor has AVX2; elsewhere the second run repeats the first).
-class SphereLanes : public testing::TestWithParam<MeasureChunk> {};
+class SphereLanes : public testing::TestWithParam<LaneKernels> {};
 
 TEST_P(SphereLanes, RandomStructuresGiveTheFullScanPasses) {
   RandomStructures random(20260);
@@ -188,9 +195,8 @@ TEST_P(SphereLanes, RadiiOnMemberBoundariesGiveTheFullScanPasses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, SphereLanes,
-                         testing::Values(&measure_chunk_portable,
-                                         avx2_lanes_available() ? &measure_chunk_avx2
-                                                                : &measure_chunk_portable));
+                         testing::Values(kPortableLanes,
+                                         avx2_lanes_available() ? kAvx2Lanes : kPortableLanes));
 
 TEST(SphereFilter, RadiiOnMemberBoundariesGiveTheFullScanPasses) {
   RandomStructures random(7);

@@ -38,6 +38,15 @@ void store_atom_results(const AnalysisInput& input, int i, const CentreSums& sum
   }
 }
 
+// The pass of atom i, seen by `watcher` when there is one.
+CentreSums centre_sums(const SphereSetup& setup, SphereFilter& filter, const AnalysisInput& input,
+                       int i, SphereWatcher* watcher) {
+  if (watcher == nullptr && filter.usable()) return filter.sums(i);
+  return filtered_centre_pass(setup, filter, input, i, [&](const SphereMember& member) {
+    if (watcher != nullptr) watcher->member(member);
+  });
+}
+
 // The atoms first .. last (1-based) with a filter of their own.
 void analyse_range(const AnalysisInput& input, const SphereSetup& setup, float scale, int first,
                    int last, AnalysisResults& results, SphereWatcher* watcher,
@@ -47,10 +56,7 @@ void analyse_range(const AnalysisInput& input, const SphereSetup& setup, float s
     poll();
     results.atom_order(i) = i;
     if (watcher != nullptr) watcher->centre(i);
-    const CentreSums sums =
-        filtered_centre_pass(setup, filter, input, i, [&](const SphereMember& member) {
-          if (watcher != nullptr) watcher->member(member);
-        });
+    const CentreSums sums = centre_sums(setup, filter, input, i, watcher);
     store_atom_results(input, i, sums, scale, results);
   }
 }

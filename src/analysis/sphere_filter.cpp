@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace wsphere {
 
@@ -26,7 +27,7 @@ constexpr double kLargestCoordinate = 1.0e3;
 // bins of a run lie together and finer bins only trim its ends. No more bins
 // in all than kMaxBinsPerAtom per cell atom (the grid grows with the
 // structure). Chosen by counting tested images and runs on kyanite supercells.
-constexpr double kBinsPerHalfWidth[3] = {1.5, 1.5, 12.0};
+constexpr double kBinsPerHalfWidth[3] = {1.0, 1.0, 12.0};
 constexpr double kMaxBinsPerAtom = 8.0;
 
 struct Matrix3 {
@@ -67,11 +68,36 @@ double inverse_diagonal(const Matrix3& g, int axis) {
   return (g.m[p][p] * g.m[q][q] - g.m[p][q] * g.m[q][p]) / determinant(g);
 }
 
+// The Cholesky factor of a positive definite metric: upper triangular `out`
+// with outᵀ out = g, so that dᵀ g d = |out d|².
+void set_cartesian(const Matrix3& g, double (&out)[3][3]) {
+  const auto& m = g.m;
+  const double l00 = std::sqrt(m[0][0]);
+  const double l01 = m[0][1] / l00;
+  const double l02 = m[0][2] / l00;
+  const double l11 = std::sqrt(m[1][1] - l01 * l01);
+  const double l12 = (m[1][2] - l01 * l02) / l11;
+  const double l22 = std::sqrt(m[2][2] - l02 * l02 - l12 * l12);
+  const double rows[3][3] = {{l00, l01, l02}, {0.0, l11, l12}, {0.0, 0.0, l22}};
+  std::copy(&rows[0][0], &rows[0][0] + 9, &out[0][0]);
+}
+
+// Cartesian coordinate `axis` of fractional (x, y, z).
+double cartesian_coordinate(const double (&axes)[3][3], int axis, double x, double y, double z) {
+  return axes[axis][0] * x + axes[axis][1] * y + axes[axis][2] * z;
+}
+
+// `value` when `keep`, else +0, chosen without a branch.
+float value_or_zero(bool keep, float value) {
+  const std::uint32_t mask = 0u - static_cast<std::uint32_t>(keep);
+  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(value) & mask);
+}
+
 }  // namespace
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
-                           double max_box_share, MeasureChunk measure)
-    : measure_(measure), find_near_(find_near()) {
+                           double max_box_share, LaneKernels lanes)
+    : measure_(lanes.measure), find_near_(lanes.find_near) {
   if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
@@ -84,6 +110,7 @@ SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
   if (box_share > max_box_share) return;
   set_bins(input.atom_count);
   build_grid(input);
+  set_near_limit();
   set_lanes(setup, input);
   usable_ = true;
 }
@@ -100,9 +127,9 @@ void SphereFilter::set_lanes(const SphereSetup& setup, const AnalysisInput& in) 
   constants_.bond_limit = setup.bond_limit;
   const float* position[6] = {in.initial.x,   in.initial.y,   in.initial.z,
                               in.minimised.x, in.minimised.y, in.minimised.z};
-  atom_position_.resize(6 * static_cast<std::size_t>(in.atom_count));
+  atom_position_.assign(8 * static_cast<std::size_t>(in.atom_count), 0.0f);
   for (int i = 0; i < in.atom_count; ++i) {
-    for (int c = 0; c < 6; ++c) atom_position_[6 * static_cast<std::size_t>(i) + c] = position[c][i];
+    for (int c = 0; c < 6; ++c) atom_position_[8 * static_cast<std::size_t>(i) + c] = position[c][i];
   }
   for (int image = 0; image < kImagesPerAtom; ++image) {
     const ImageShifts shift = image_shifts(image);
@@ -111,15 +138,96 @@ void SphereFilter::set_lanes(const SphereSetup& setup, const AnalysisInput& in) 
     for (int c = 0; c < 6; ++c) image_shift_[image][c] = values[c % 3];
   }
   // The lanes read and write whole groups of four.
-  for (auto& p : chunk_position_) p.assign(kChunk + 4, 0.0f);
-  chunk_block_.assign(kChunk + 4, 0);
-  result_flags_.assign(kChunk + 4, 0);
-  result_distance_.assign(kChunk + 4, 0.0f);
-  result_change_.assign(kChunk + 4, 0.0f);
+  found_.assign(kFound + 4, 0);
+  result_flags_.assign(kFound + 4, 0);
+  result_distance_.assign(kFound + 4, 0.0f);
+  result_change_.assign(kFound + 4, 0.0f);
+}
+
+// The centre's positions, and the marks of its candidates.
+void SphereFilter::start_centre(int centre) {
+  const float* p = atom_position_.data() + 8 * static_cast<std::size_t>(centre - 1);
+  centre_ = {p[0], p[1], p[2], p[3], p[4], p[5]};
+  mark_candidates(centre_.x, centre_.y, centre_.z);
+}
+
+// Measures the listed candidates of the current centre into the results.
+void SphereFilter::measure(const int* blocks, int count) {
+  measure_(constants_, centre_, {atom_position_.data(), &image_shift_[0][0], blocks, count},
+           {result_flags_.data(), result_distance_.data(), result_change_.data()});
+}
+
+CentreSums SphereFilter::sums(int centre) {
+  start_centre(centre);
+  CentreSums sums;
+  const auto take = [&](const int* blocks, int count) {
+    measure(blocks, count);
+    sums = add_sums(count, sums);
+  };
+  take_marked(take);
+  return sums;
+}
+
+// The measured members added to `sums` as add_member_to_sums adds each one, in
+// block order, with the same single-precision results, but without a branch
+// on the kind of candidate.
+CentreSums SphereFilter::add_sums(int count, CentreSums sums) const {
+  const std::uint8_t* flags = result_flags_.data();
+  const float* distance = result_distance_.data();
+  const float* change = result_change_.data();
+  std::int32_t member_count = sums.member_count;
+  std::int32_t bond_count = sums.bond_count;
+  float change_sq_sum = sums.change_sq_sum;
+  float bond_sum = sums.bond_sum;
+  std::uint8_t seen = 0;
+  for (int k = 0; k < count; ++k) {
+    seen |= flags[k];
+    const bool member = (flags[k] & kMember) != 0;
+    const bool bonded = (flags[k] & kBonded) != 0;
+    // A sum that starts at +0 and grows by squares and distances is never -0,
+    // so adding +0 for the others leaves it as it is.
+    bond_count += static_cast<int>(bonded);
+    bond_sum = add_singles(bond_sum, value_or_zero(bonded, distance[k]));
+    member_count += static_cast<int>(member);
+    change_sq_sum =
+        add_singles(change_sq_sum, value_or_zero(member, multiply_singles(change[k], change[k])));
+  }
+  if ((seen & kMathError) != 0) sqrt_domain_error();
+  return {member_count, change_sq_sum, bond_count, bond_sum};
+}
+
+void SphereFilter::clear_marks() {
+  std::fill(marks_.begin(), marks_.end(), 0);
+  std::fill(marked_words_.begin(), marked_words_.end(), 0);
+  std::fill(marked_groups_.begin(), marked_groups_.end(), 0);
+}
+
+void SphereFilter::mark_candidates(float cx, float cy, float cz) {
+  const double centre[3] = {cx, cy, cz};
+  for (int a = -1; a <= 1; ++a) {
+    Span sx;
+    if (!bins_round(0, centre[0] - a, sx)) continue;
+    for (int b = -1; b <= 1; ++b) {
+      Span sy;
+      if (!bins_round(1, centre[1] - b, sy)) continue;
+      for (int c = -1; c <= 1; ++c) {
+        Span sz;
+        if (!bins_round(2, centre[2] - c, sz)) continue;
+        const int image = 9 * (a + 1) + 3 * (b + 1) + (c + 1);
+        const double offset[3] = {a - centre[0], b - centre[1], c - centre[2]};
+        for (int bx = sx.first; bx <= sx.last; ++bx) {
+          for (int by = sy.first; by <= sy.last; ++by) {
+            const int row = (bx * bins_[1] + by) * bins_[2];  // the bins along z lie together
+            mark_images(image, bin_start_[row + sz.first], bin_start_[row + sz.last + 1], offset);
+          }
+        }
+      }
+    }
+  }
 }
 
 int SphereFilter::candidate_count(int centre) {
-  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(centre - 1);
+  const float* position = atom_position_.data() + 8 * static_cast<std::size_t>(centre - 1);
   int count = 0;
   for_each_candidate(position[0], position[1], position[2], [&](int) { ++count; });
   return count;
@@ -134,8 +242,7 @@ bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) 
   const double smallest_eigenvalue = largest / kMaxSpread;
   for (int axis = 0; axis < 3; ++axis) shifted.m[axis][axis] -= smallest_eigenvalue;
   if (!positive_definite(shifted)) return false;
-  const float coefficients[6] = {metric.aa, metric.bb, metric.cc, metric.ab, metric.ac, metric.bc};
-  for (int k = 0; k < 6; ++k) metric_[k] = coefficients[k];
+  set_cartesian(g, cartesian_);
   // A block position is its cell atom's plus whole cells, rounded to single
   // precision: within `rounding` of the exact sum along each axis, which moves
   // a distance by at most sqrt(3 · largest eigenvalue) · rounding, and the
@@ -155,6 +262,33 @@ bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) 
     half_width_[axis] = std::sqrt(keep_limit_ * inverse) * (1.0 + 1.0e-6) + kSmallestStep;
   }
   return true;
+}
+
+// The near test adds single-precision Cartesian positions and offsets and sums
+// the squares in single precision: each difference is then within
+// 1.01 u (P + O) + u |d| of the exact one (u = 2⁻²⁴, P and O the largest
+// position and offset coordinates), the length within √3 times that, and the
+// sum of squares within 4 u of the square of the rounded length. The limit
+// allows for ten times as much.
+void SphereFilter::set_near_limit() {
+  double largest_position = 0.0;
+  for (const auto& p : binned_position_) {
+    for (float v : p) largest_position = std::max(largest_position, static_cast<double>(std::fabs(v)));
+  }
+  double largest_coordinate = 0.0;
+  for (int axis = 0; axis < 3; ++axis) {
+    largest_coordinate = std::max({largest_coordinate, std::fabs(lowest_[axis]), std::fabs(highest_[axis])});
+  }
+  double row_sum = 0.0;
+  for (const auto& row : cartesian_) {
+    row_sum = std::max(row_sum, std::fabs(row[0]) + std::fabs(row[1]) + std::fabs(row[2]));
+  }
+  const double largest_offset = row_sum * (1.0 + largest_coordinate);
+  constexpr double kError = 1.0e-6;
+  const double length =
+      std::sqrt(keep_limit_) * (1.0 + kError) + kError * (largest_position + largest_offset);
+  near_limit_ = std::nextafter(static_cast<float>(length * length * (1.0 + kError)),
+                               std::numeric_limits<float>::infinity());
 }
 
 // The bounding box of the cell atoms.
@@ -225,18 +359,23 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   for (int i = 0; i < count; ++i) ++bin_start_[bin_of_atom(i) + 1];
   for (int bin = 0; bin < bin_count; ++bin) bin_start_[bin + 1] += bin_start_[bin];
   std::vector<int> next(bin_start_.begin(), bin_start_.end() - 1);
-  // The near test reads whole groups of four.
-  block_base_.assign(static_cast<std::size_t>(count) + 4, 0);
-  near_.assign(static_cast<std::size_t>(count) + 4, 0);
-  for (auto& p : binned_position_) p.assign(static_cast<std::size_t>(count) + 4, 0.0f);
+  // The near test reads and writes whole groups of eight.
+  block_base_.assign(static_cast<std::size_t>(count) + 8, 0);
+  near_.assign(static_cast<std::size_t>(count) + 8, 0);
+  for (auto& p : binned_position_) p.assign(static_cast<std::size_t>(count) + 8, 0.0f);
   for (int i = 0; i < count; ++i) {
     const int k = next[bin_of_atom(i)]++;
     block_base_[k] = kImagesPerAtom * i;
-    for (int axis = 0; axis < 3; ++axis) binned_position_[axis][k] = cell[axis][i];
+    for (int axis = 0; axis < 3; ++axis) {
+      binned_position_[axis][k] = static_cast<float>(
+          cartesian_coordinate(cartesian_, axis, cell[0][i], cell[1][i], cell[2][i]));
+    }
   }
   marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
-  marked_words_.assign((marks_.size() + 63) / 64, 0);
-  marked_groups_.assign((marked_words_.size() + 63) / 64, 0);
+  // Whole groups of 64 word flags and of 8 group flags.
+  const std::size_t groups = (marks_.size() + 63) / 64;
+  marked_words_.assign(groups * 64, 0);
+  marked_groups_.assign((groups + 7) / 8 * 8, 0);
 }
 
 // Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
@@ -244,19 +383,29 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
 // the image's shift minus the centre.
 void SphereFilter::mark_images(int image, int first, int end, const double (&offset)[3]) {
   if (first >= end) return;
-  const NearRun run{binned_position_[0].data(), binned_position_[1].data(),
-                    binned_position_[2].data(), block_base_.data(), first, end, image,
-                    {offset[0], offset[1], offset[2]}};
+  float cartesian_offset[3];
+  for (int axis = 0; axis < 3; ++axis) {
+    cartesian_offset[axis] = static_cast<float>(
+        cartesian_coordinate(cartesian_, axis, offset[0], offset[1], offset[2]));
+  }
+  const NearRun run{binned_position_[0].data(),
+                    binned_position_[1].data(),
+                    binned_position_[2].data(),
+                    block_base_.data(),
+                    first,
+                    end,
+                    image,
+                    {cartesian_offset[0], cartesian_offset[1], cartesian_offset[2]}};
   int* near = near_.data();
-  const int count = find_near_(metric_, keep_limit_, run, near);
+  const int count = find_near_(near_limit_, run, near);
   std::uint64_t* marks = marks_.data();
-  std::uint64_t* marked_words = marked_words_.data();
-  std::uint64_t* marked_groups = marked_groups_.data();
+  std::uint8_t* marked_words = marked_words_.data();
+  std::uint8_t* marked_groups = marked_groups_.data();
   for (int n = 0; n < count; ++n) {
     const int j = near[n];
     marks[j >> 6] |= std::uint64_t{1} << (j & 63);
-    marked_words[j >> 12] |= std::uint64_t{1} << ((j >> 6) & 63);
-    marked_groups[j >> 18] |= std::uint64_t{1} << ((j >> 12) & 63);
+    marked_words[j >> 6] = 1;
+    marked_groups[j >> 12] = 1;
   }
 }
 

@@ -13,7 +13,9 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "analysis/analysis_input.hpp"
@@ -23,6 +25,30 @@
 
 namespace wsphere {
 
+// Bit k of the result is set when byte k of the eight at `bytes` is not zero;
+// each byte holds 0 or 1.
+inline std::uint64_t flagged_bytes(const std::uint8_t* bytes) {
+  std::uint64_t v;
+  std::memcpy(&v, bytes, sizeof v);
+  return (v * 0x0102040810204080ull) >> 56;
+}
+
+// Appends base + the position of each set bit of `word` (not zero) to `out`
+// from `count` on, ascending, and returns the new count. The first two cost no
+// branch on how many bits there are; a third is rare.
+inline int list_bits(std::uint64_t word, int base, int* out, int count) {
+  out[count++] = base + std::countr_zero(word);
+  word &= word - 1;
+  out[count] = base + std::countr_zero(word);
+  count += static_cast<int>(word != 0);
+  word &= word - 1;
+  while (word != 0) {
+    out[count++] = base + std::countr_zero(word);
+    word &= word - 1;
+  }
+  return count;
+}
+
 class SphereFilter {
  public:
   // The filter is used only while the box round the sphere covers at most this
@@ -31,10 +57,10 @@ class SphereFilter {
 
   // For the block that build_block makes of `input`: block atom 27 i + image
   // (0-based) is cell atom i shifted by whole cells; the filter keeps copies of
-  // the positions it needs. `measure` is the lane kernel of the passes (the
-  // fastest by default).
+  // the positions it needs. `lanes` are the kernels of the near test and of
+  // the passes (the fastest by default).
   SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
-               double max_box_share = kDefaultMaxBoxShare, MeasureChunk measure = measure_chunk());
+               double max_box_share = kDefaultMaxBoxShare, LaneKernels lanes = lane_kernels());
 
   // False when the cell, the radius or the positions leave no safe filter (a
   // metric that is not positive definite or too oblique, values that are not
@@ -54,12 +80,16 @@ class SphereFilter {
   template <class OnMember>
   CentreSums pass(int centre, OnMember& on_member);
 
+  // The sums of the pass of `centre` alone, without the members: equal to
+  // pass()'s, and faster. Only for a usable filter.
+  CentreSums sums(int centre);
+
   // How many candidates the pass of `centre` measures (for tests and tuning).
   int candidate_count(int centre);
 
  private:
-  // Candidates measured at once.
-  static constexpr int kChunk = 128;
+  // Room for the marked atoms listed before they are measured.
+  static constexpr int kFound = 512;
 
   struct Span {
     int first = 0;
@@ -68,54 +98,61 @@ class SphereFilter {
 
   bool set_extent(const AnalysisInput& input);
   bool set_limits(const CellMetric& metric, float sphere_radius_sq);
+  void set_near_limit();
   void set_bins(int atom_count);
   void build_grid(const AnalysisInput& input);
   int bin_of(int axis, double coordinate) const;
   bool bins_round(int axis, double centre, Span& span) const;
+  void mark_candidates(float cx, float cy, float cz);
   void mark_images(int image, int first, int end, const double (&offset)[3]);
-  template <class Visit>
-  void visit_marked(Visit& visit);
+  template <class Take>
+  void take_marked(Take& take);
+  void clear_marks();
 
   void set_lanes(const SphereSetup& setup, const AnalysisInput& input);
-  void take_candidate(int j);
+  void start_centre(int centre);
+  void measure(const int* blocks, int count);
+  CentreSums add_sums(int count, CentreSums sums) const;
   template <class OnMember>
-  void add_measured(CentreSums& sums, OnMember& on_member);
+  void add_members(const int* blocks, int count, CentreSums& sums, OnMember& on_member);
 
   bool usable_ = false;
-  double metric_[6] = {};  // the metric coefficients in double precision
+  // The initial metric as Cartesian axes: the squared distance of a
+  // fractional difference d is |cartesian_ d|², cartesian_ upper triangular.
+  double cartesian_[3][3] = {};
   double keep_limit_ = 0.0;  // largest squared distance the filter keeps
+  float near_limit_ = 0.0f;  // the same for the single-precision near test
   double half_width_[3] = {0.0, 0.0, 0.0};  // of the box round that ellipsoid
   double lowest_[3] = {0.0, 0.0, 0.0};      // of the cell atoms
   double highest_[3] = {0.0, 0.0, 0.0};
   double bins_per_unit_[3] = {1.0, 1.0, 1.0};
   int bins_[3] = {1, 1, 1};
   // The cell atoms bin by bin, ascending within a bin: the block index of each
-  // one's first image (27 x its 0-based number), and their positions.
+  // one's first image (27 x its 0-based number), and their Cartesian positions.
   std::vector<int> bin_start_;
   std::vector<int> block_base_;
   std::vector<int> near_;  // the near images of one run
   std::vector<float> binned_position_[3];
   // One bit per block atom: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;
-  // One bit per word of marks_: the words that hold a mark.
-  std::vector<std::uint64_t> marked_words_;
-  // One bit per word of marked_words_: the words that hold a bit, so that a
-  // centre's scan does not grow with the structure.
-  std::vector<std::uint64_t> marked_groups_;
-  // The candidates of the current centre waiting to be measured, in block
-  // order: their shifted initial and minimised coordinates and block indices;
-  // and the lane kernel's results for them.
+  // One byte per word of marks_, set when the word holds a mark; one byte per
+  // 64 words, set when one of them does, so that a centre's scan does not grow
+  // with the structure. Bytes, not bits: marking only stores, and successive
+  // marks never wait for one another.
+  std::vector<std::uint8_t> marked_words_;
+  std::vector<std::uint8_t> marked_groups_;
+  // The marked block atoms listed by a scan, in block order, waiting to be
+  // measured; and the lane kernel's results for them.
+  std::vector<int> found_;
   MeasureChunk measure_;
   FindNear find_near_;
   // Each cell atom's initial and minimised coordinates side by side, and the
-  // whole-cell shifts of the 27 images (each twice, for both position sets).
+  // whole-cell shifts of the 27 images (each twice, for both position sets),
+  // eight values each (ListedCandidates).
   std::vector<float> atom_position_;
-  float image_shift_[kImagesPerAtom][6] = {};
+  float image_shift_[kImagesPerAtom][8] = {};
   LaneConstants constants_;
   LaneCentre centre_;
-  int pending_ = 0;
-  std::vector<float> chunk_position_[6];
-  std::vector<int> chunk_block_;
   std::vector<std::uint8_t> result_flags_;
   std::vector<float> result_distance_;
   std::vector<float> result_change_;
@@ -123,112 +160,76 @@ class SphereFilter {
 
 template <class Visit>
 void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visit) {
-  const double centre[3] = {cx, cy, cz};
-  for (int a = -1; a <= 1; ++a) {
-    Span sx;
-    if (!bins_round(0, centre[0] - a, sx)) continue;
-    for (int b = -1; b <= 1; ++b) {
-      Span sy;
-      if (!bins_round(1, centre[1] - b, sy)) continue;
-      for (int c = -1; c <= 1; ++c) {
-        Span sz;
-        if (!bins_round(2, centre[2] - c, sz)) continue;
-        const int image = 9 * (a + 1) + 3 * (b + 1) + (c + 1);
-        const double offset[3] = {a - centre[0], b - centre[1], c - centre[2]};
-        for (int bx = sx.first; bx <= sx.last; ++bx) {
-          for (int by = sy.first; by <= sy.last; ++by) {
-            const int row = (bx * bins_[1] + by) * bins_[2];  // the bins along z lie together
-            mark_images(image, bin_start_[row + sz.first], bin_start_[row + sz.last + 1], offset);
-          }
-        }
-      }
-    }
-  }
-  visit_marked(visit);
+  mark_candidates(cx, cy, cz);
+  const auto take = [&](const int* blocks, int count) {
+    for (int n = 0; n < count; ++n) visit(blocks[n]);
+  };
+  take_marked(take);
 }
 
-// Visits the marked block atoms in ascending order and clears the marks: only
-// the words that the two summaries show marked are read. Each word is cleared
-// before its atoms are visited; if a visit throws, the guard clears every mark
-// so that the next centre starts with none.
-template <class Visit>
-void SphereFilter::visit_marked(Visit& visit) {
+// Lists the marked block atoms in ascending order, clearing the marks, and
+// hands them on a piece at a time: take(const int* blocks, int count). Only
+// the words that the two summaries show marked are read. If `take` throws,
+// every mark is cleared, so that the next centre starts with none. The atoms
+// of a word are listed without a branch on how many it holds.
+template <class Take>
+void SphereFilter::take_marked(Take& take) {
   struct Clear {
     SphereFilter& filter;
     bool done = false;
     ~Clear() {
-      if (done) return;
-      std::fill(filter.marks_.begin(), filter.marks_.end(), 0);
-      std::fill(filter.marked_words_.begin(), filter.marked_words_.end(), 0);
-      std::fill(filter.marked_groups_.begin(), filter.marked_groups_.end(), 0);
+      if (!done) filter.clear_marks();
     }
   } clear{*this};
-  for (std::size_t top = 0; top < marked_groups_.size(); ++top) {
-    std::uint64_t groups = marked_groups_[top];
-    marked_groups_[top] = 0;
+  int* found = found_.data();
+  int count = 0;
+  for (std::size_t top = 0; top < marked_groups_.size(); top += 8) {
+    std::uint64_t groups = flagged_bytes(marked_groups_.data() + top);
     while (groups != 0) {
-      const std::size_t group = top * 64 + static_cast<std::size_t>(__builtin_ctzll(groups));
+      const std::size_t group = top + static_cast<std::size_t>(std::countr_zero(groups));
       groups &= groups - 1;
-      std::uint64_t words = marked_words_[group];
-      marked_words_[group] = 0;
+      marked_groups_[group] = 0;
+      std::uint8_t* flags = marked_words_.data() + group * 64;
+      std::uint64_t words = 0;
+      for (int part = 0; part < 8; ++part) words |= flagged_bytes(flags + 8 * part) << (8 * part);
+      std::fill(flags, flags + 64, 0);
       while (words != 0) {
-        const std::size_t index = group * 64 + static_cast<std::size_t>(__builtin_ctzll(words));
+        const std::size_t index = group * 64 + static_cast<std::size_t>(std::countr_zero(words));
         words &= words - 1;
-        std::uint64_t word = marks_[index];
+        count = list_bits(marks_[index], static_cast<int>(index) * 64, found, count);
         marks_[index] = 0;
-        const int base = static_cast<int>(index) * 64;
-        while (word != 0) {
-          visit(base + __builtin_ctzll(word));
-          word &= word - 1;
+        if (count > kFound - 64) {
+          take(static_cast<const int*>(found), count);
+          count = 0;
         }
       }
     }
   }
+  if (count > 0) take(static_cast<const int*>(found), count);
   clear.done = true;
-}
-
-// Block atom j waits to be measured: its cell atom's coordinates shifted by
-// whole cells, each the single sum of the coordinate and its shift (the
-// block's own rounding).
-inline void SphereFilter::take_candidate(int j) {
-  const int atom = j / kImagesPerAtom;
-  const float* shift = image_shift_[j - atom * kImagesPerAtom];
-  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(atom);
-  const int k = pending_++;
-  for (int c = 0; c < 6; ++c) chunk_position_[c][k] = position[c] + shift[c];
-  chunk_block_[k] = j;
 }
 
 template <class OnMember>
 CentreSums SphereFilter::pass(int centre, OnMember& on_member) {
-  const float* position = atom_position_.data() + 6 * static_cast<std::size_t>(centre - 1);
-  centre_ = {position[0], position[1], position[2], position[3], position[4], position[5]};
-  pending_ = 0;
+  start_centre(centre);
   CentreSums sums;
-  for_each_candidate(centre_.x, centre_.y, centre_.z, [&](int j) {
-    take_candidate(j);
-    if (pending_ == kChunk) add_measured(sums, on_member);
-  });
-  add_measured(sums, on_member);
+  const auto take = [&](const int* blocks, int count) {
+    measure(blocks, count);
+    add_members(blocks, count, sums, on_member);
+  };
+  take_marked(take);
   return sums;
 }
 
-// Measures the waiting candidates and adds their members to the sums, in order.
+// Adds the measured members to the sums, in order.
 template <class OnMember>
-void SphereFilter::add_measured(CentreSums& sums, OnMember& on_member) {
-  const int count = pending_;
-  pending_ = 0;
-  if (count == 0) return;
-  const CandidateChunk chunk{chunk_position_[0].data(), chunk_position_[1].data(),
-                             chunk_position_[2].data(), chunk_position_[3].data(),
-                             chunk_position_[4].data(), chunk_position_[5].data(), count};
-  measure_(constants_, centre_, chunk,
-           {result_flags_.data(), result_distance_.data(), result_change_.data()});
+void SphereFilter::add_members(const int* blocks, int count, CentreSums& sums,
+                               OnMember& on_member) {
   for (int k = 0; k < count; ++k) {
     const std::uint8_t flags = result_flags_[k];
     if ((flags & kMember) == 0) continue;
     if ((flags & kMathError) != 0) sqrt_domain_error();
-    add_member_to_sums(SphereMember{chunk_block_[k] + 1, result_distance_[k], result_change_[k]},
+    add_member_to_sums(SphereMember{blocks[k] + 1, result_distance_[k], result_change_[k]},
                        (flags & kBonded) != 0, sums, on_member);
   }
 }

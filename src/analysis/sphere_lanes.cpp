@@ -10,14 +10,8 @@ bool avx2_lanes_available() {
 #endif
 }
 
-MeasureChunk measure_chunk() {
-  static const MeasureChunk chosen =
-      avx2_lanes_available() ? &measure_chunk_avx2 : &measure_chunk_portable;
-  return chosen;
-}
-
-FindNear find_near() {
-  static const FindNear chosen = avx2_lanes_available() ? &find_near_avx2 : &find_near_portable;
+LaneKernels lane_kernels() {
+  static const LaneKernels chosen = avx2_lanes_available() ? kAvx2Lanes : kPortableLanes;
   return chosen;
 }
 

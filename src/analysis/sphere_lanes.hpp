@@ -1,6 +1,6 @@
 // The sphere test and the member measurements of many candidates at once, four
-// lanes at a time. A candidate is a block atom: its initial and minimised
-// block coordinates, already shifted by whole cells. Every value equals the one
+// lanes at a time, and the near test that picks those candidates. A candidate
+// is a block atom: its initial and minimised block coordinates. Every value equals the one
 // the one-at-a-time pass (CentreView) computes, bit for bit: single-precision
 // operations give the correctly rounded results that the pass gets by
 // computing in double and rounding, and the sums of the squared distances are
@@ -26,15 +26,16 @@ struct LaneCentre {
   float mx = 0.0f, my = 0.0f, mz = 0.0f;  // minimised
 };
 
-// Candidates 0 .. count-1, one array per coordinate; every array readable up
-// to count rounded up to a multiple of four.
-struct CandidateChunk {
-  const float* x;
-  const float* y;
-  const float* z;
-  const float* mx;
-  const float* my;
-  const float* mz;
+// Candidates given by their 0-based block indices, ascending: block atom j is
+// image j % 27 of cell atom j / 27, and its coordinates are the single sums of
+// the cell atom's and the image's whole-cell shifts (the block's own rounding).
+// Eight values per cell atom and per image: x, y, z, then the minimised x, y,
+// z, then two zeros. `block` readable up to count rounded up to a multiple of
+// four; entries past count are never measured.
+struct ListedCandidates {
+  const float* atom_position;
+  const float* image_shift;
+  const int* block;
   int count;
 };
 
@@ -53,12 +54,11 @@ struct ChunkResults {
   float* distance_change;
 };
 
-// The near test of a grid's run of cell atoms: image `image` of binned atoms
-// first .. end-1 is near when its squared distance from the centre, measured
-// in double precision with the metric `metric` (aa, bb, cc, ab, ac, bc), is at
-// most `keep_limit`. Block index of binned atom k's image: block_base[k] +
-// image. Positions and block_base readable to end rounded up to a multiple of
-// four past first.
+// The near test of a grid's run of cell atoms, in Cartesian coordinates and
+// single precision: image `image` of binned atoms first .. end-1 is near when
+// the squared length of its position plus `offset` is at most the keep limit.
+// Block index of binned atom k's image: block_base[k] + image. Positions and
+// block_base readable to end rounded up to a multiple of eight past first.
 struct NearRun {
   const float* x;
   const float* y;
@@ -67,28 +67,35 @@ struct NearRun {
   int first;
   int end;
   int image;
-  double offset[3];  // the image's shift minus the centre
+  float offset[3];  // the image's shift minus the centre
 };
 
-using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const CandidateChunk&,
+using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                               const ChunkResults&);
 // Writes the block indices of the near images to `near` (room for end - first
-// + 4 entries), in run order, and returns their count.
-using FindNear = int (*)(const double (&metric)[6], double keep_limit, const NearRun&, int* near);
+// + 8 entries), in run order, and returns their count.
+using FindNear = int (*)(float keep_limit, const NearRun&, int* near);
 
 // The same computation built for any x86-64 (or other) processor, and for
 // processors with AVX2; both give identical bits.
-void measure_chunk_portable(const LaneConstants&, const LaneCentre&, const CandidateChunk&,
+void measure_chunk_portable(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                             const ChunkResults&);
-void measure_chunk_avx2(const LaneConstants&, const LaneCentre&, const CandidateChunk&,
+void measure_chunk_avx2(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                         const ChunkResults&);
-int find_near_portable(const double (&metric)[6], double keep_limit, const NearRun&, int* near);
-int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun&, int* near);
+int find_near_portable(float keep_limit, const NearRun&, int* near);
+int find_near_avx2(float keep_limit, const NearRun&, int* near);
 // Whether this processor runs measure_chunk_avx2 (false where it is not built).
 bool avx2_lanes_available();
 
+struct LaneKernels {
+  MeasureChunk measure;
+  FindNear find_near;
+};
+
+inline constexpr LaneKernels kPortableLanes{&measure_chunk_portable, &find_near_portable};
+inline constexpr LaneKernels kAvx2Lanes{&measure_chunk_avx2, &find_near_avx2};
+
 // The fastest of them that this processor runs, chosen once.
-MeasureChunk measure_chunk();
-FindNear find_near();
+LaneKernels lane_kernels();
 
 }  // namespace wsphere

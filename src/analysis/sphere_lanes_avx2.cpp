@@ -7,24 +7,22 @@ namespace wsphere {
 
 #if defined(WSPHERE_AVX2_LANES)
 
-void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
                         const ChunkResults& out) {
   measure_all(k, c, in, out);
 }
 
-int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
-                   int* near) {
-  return near_run(metric, keep_limit, run, near);
+int find_near_avx2(float keep_limit, const NearRun& run, int* near) {
+  return near_run(keep_limit, run, near);
 }
 
 #else
 
-int find_near_avx2(const double (&metric)[6], double keep_limit, const NearRun& run,
-                   int* near) {
-  return find_near_portable(metric, keep_limit, run, near);
+int find_near_avx2(float keep_limit, const NearRun& run, int* near) {
+  return find_near_portable(keep_limit, run, near);
 }
 
-void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
                         const ChunkResults& out) {
   measure_chunk_portable(k, c, in, out);
 }

@@ -3,8 +3,13 @@
 // built for a wider instruction set can stand in for a portable one.
 #pragma once
 
+#include "analysis/block.hpp"
 #include "analysis/sphere_lanes.hpp"
 #include "core/single.hpp"
+
+#if defined(__AVX2__)
+#include <immintrin.h>
+#endif
 
 namespace wsphere {
 namespace {
@@ -52,11 +57,45 @@ inline Doubles4 squared_distance4(const double (&m)[6], Singles4 dx, Singles4 dy
   return m[0] * x2 + m[1] * y2 + m[2] * z2 + (y * x) * m[3] + (z * x) * m[4] + (z * y) * m[5];
 }
 
-inline void measure_four(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+// Candidates n .. n+3 of `in` as six columns: x, y, z, mx, my, mz. Each
+// coordinate is the single sum of its cell atom's and its image's.
+struct FourCandidates {
+  Singles4 x, y, z, mx, my, mz;
+};
+
+template <int A, int B, int C, int D>
+inline Singles4 pick(Singles4 low, Singles4 high) {
+  return __builtin_shufflevector(low, high, A, B, C, D);
+}
+
+inline FourCandidates load_candidates(const ListedCandidates& in, int n) {
+  Singles4 front[4];  // x, y, z, mx of each candidate
+  Singles4 back[4];   // my, mz, 0, 0
+  for (int lane = 0; lane < 4; ++lane) {
+    const int j = n + lane < in.count ? in.block[n + lane] : 0;
+    const int atom = j / kImagesPerAtom;
+    const float* position = in.atom_position + 8 * atom;
+    const float* shift = in.image_shift + 8 * (j - kImagesPerAtom * atom);
+    front[lane] = load4(position) + load4(shift);
+    back[lane] = load4(position + 4) + load4(shift + 4);
+  }
+  const Singles4 xy01 = pick<0, 4, 1, 5>(front[0], front[1]);
+  const Singles4 xy23 = pick<0, 4, 1, 5>(front[2], front[3]);
+  const Singles4 zm01 = pick<2, 6, 3, 7>(front[0], front[1]);
+  const Singles4 zm23 = pick<2, 6, 3, 7>(front[2], front[3]);
+  const Singles4 yz01 = pick<0, 4, 1, 5>(back[0], back[1]);
+  const Singles4 yz23 = pick<0, 4, 1, 5>(back[2], back[3]);
+  return {pick<0, 1, 4, 5>(xy01, xy23), pick<2, 3, 6, 7>(xy01, xy23),
+          pick<0, 1, 4, 5>(zm01, zm23), pick<2, 3, 6, 7>(zm01, zm23),
+          pick<0, 1, 4, 5>(yz01, yz23), pick<2, 3, 6, 7>(yz01, yz23)};
+}
+
+inline void measure_four(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
                          int n, const ChunkResults& out) {
-  const Singles4 dx = load4(in.x + n) - c.x;
-  const Singles4 dy = load4(in.y + n) - c.y;
-  const Singles4 dz = load4(in.z + n) - c.z;
+  const FourCandidates p = load_candidates(in, n);
+  const Singles4 dx = p.x - c.x;
+  const Singles4 dy = p.y - c.y;
+  const Singles4 dz = p.z - c.z;
   const Singles4 tolerance = splat(1.0e-4f);  // kSelfTolerance
   const Ints4 self = (absolute(dz) < tolerance) & (absolute(dx) < tolerance) &
                      (absolute(dy) < tolerance);
@@ -64,9 +103,9 @@ inline void measure_four(const LaneConstants& k, const LaneCentre& c, const Cand
   const Ints4 member = ~self & ~(q0 > k.sphere_radius_sq);
   const Singles4 initial_distance = square_root(q0);
 
-  const Singles4 ex = load4(in.mx + n) - c.mx;
-  const Singles4 ey = load4(in.my + n) - c.my;
-  const Singles4 ez = load4(in.mz + n) - c.mz;
+  const Singles4 ex = p.mx - c.mx;
+  const Singles4 ey = p.my - c.my;
+  const Singles4 ez = p.mz - c.mz;
   const Doubles4 q1 = squared_distance4(k.minimised_metric, ex, ey, ez);
   const Singles4 minimised_distance = round_to_single(square_root(q1));
   const Ints4 domain_error =
@@ -79,27 +118,82 @@ inline void measure_four(const LaneConstants& k, const LaneCentre& c, const Cand
   for (int lane = 0; lane < 4; ++lane) out.flags[n + lane] = static_cast<std::uint8_t>(flags[lane]);
 }
 
-inline void measure_all(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+inline void measure_all(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
                         const ChunkResults& out) {
   for (int n = 0; n < in.count; n += 4) measure_four(k, c, in, n, out);
 }
 
-// The near images of a run, four at a time, written without a branch on the
-// outcome; lanes past the end are never near.
-inline int near_run(const double (&m)[6], double keep_limit, const NearRun& run, int* near) {
-  int count = 0;
-  for (int k = run.first; k < run.end; k += 4) {
-    const Doubles4 dx = widen(load4(run.x + k)) + run.offset[0];
-    const Doubles4 dy = widen(load4(run.y + k)) + run.offset[1];
-    const Doubles4 dz = widen(load4(run.z + k)) + run.offset[2];
-    const Doubles4 q = m[0] * dx * dx + m[1] * dy * dy + m[2] * dz * dz + m[3] * dx * dy +
-                       m[4] * dx * dz + m[5] * dy * dz;
-    const auto inside = q <= keep_limit;
-    const int lanes = run.end - k < 4 ? run.end - k : 4;
-    for (int lane = 0; lane < 4; ++lane) {
-      near[count] = run.block_base[k + lane] + run.image;
-      count += static_cast<int>(inside[lane] & 1) & static_cast<int>(lane < lanes);
+typedef float Singles8 __attribute__((vector_size(32)));
+typedef int Ints8 __attribute__((vector_size(32)));
+
+inline Singles8 load8(const float* p) {
+  Singles8 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline Ints8 load8(const int* p) {
+  Ints8 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline Singles8 splat8(float value) { return Singles8{} + value; }
+
+#if defined(__AVX2__)
+// For each pattern of eight lanes, the lanes that are set, first to last, in
+// the low bytes (the rest zero).
+struct SetLanes {
+  unsigned long long lanes[256];
+  constexpr SetLanes() : lanes() {
+    for (int mask = 0; mask < 256; ++mask) {
+      unsigned long long packed = 0;
+      int count = 0;
+      for (int lane = 0; lane < 8; ++lane) {
+        if ((mask >> lane) & 1) packed |= static_cast<unsigned long long>(lane) << (8 * count++);
+      }
+      lanes[mask] = packed;
     }
+  }
+};
+inline constexpr SetLanes kSetLanes;
+
+// Writes the values of the lanes set in `inside` to `out` from `count` on, in
+// lane order; eight values are written, the count grows by the lanes set.
+inline int compact(Ints8 inside, Ints8 values, int* out, int count) {
+  const int mask = _mm256_movemask_ps(reinterpret_cast<__m256>(inside));
+  const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kSetLanes.lanes[mask])));
+  const __m256i packed = _mm256_permutevar8x32_epi32(reinterpret_cast<__m256i>(values), order);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + count), packed);
+  return count + __builtin_popcount(static_cast<unsigned>(mask));
+}
+#else
+inline int compact(Ints8 inside, Ints8 values, int* out, int count) {
+  for (int lane = 0; lane < 8; ++lane) {
+    out[count] = values[lane];
+    count += inside[lane] & 1;
+  }
+  return count;
+}
+#endif
+
+// The near images of a run, eight at a time, written without a branch on the
+// outcome; lanes past the end are never near. Every square is positive, so
+// the single-precision sum carries no cancellation: its error is a few units
+// in the last place of the coordinates, which the keep limit allows for.
+inline int near_run(float keep_limit, const NearRun& run, int* near) {
+  const Singles8 ox = splat8(run.offset[0]);
+  const Singles8 oy = splat8(run.offset[1]);
+  const Singles8 oz = splat8(run.offset[2]);
+  const Ints8 lane_number = {0, 1, 2, 3, 4, 5, 6, 7};
+  int count = 0;
+  for (int k = run.first; k < run.end; k += 8) {
+    const Singles8 dx = load8(run.x + k) + ox;
+    const Singles8 dy = load8(run.y + k) + oy;
+    const Singles8 dz = load8(run.z + k) + oz;
+    const Singles8 q = dx * dx + dy * dy + dz * dz;
+    const Ints8 inside = (q <= keep_limit) & (lane_number < run.end - k);
+    count = compact(inside, load8(run.block_base + k) + run.image, near, count);
   }
   return count;
 }

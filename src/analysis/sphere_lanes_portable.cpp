@@ -3,14 +3,13 @@
 
 namespace wsphere {
 
-void measure_chunk_portable(const LaneConstants& k, const LaneCentre& c, const CandidateChunk& in,
+void measure_chunk_portable(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
                             const ChunkResults& out) {
   measure_all(k, c, in, out);
 }
 
-int find_near_portable(const double (&metric)[6], double keep_limit, const NearRun& run,
-                       int* near) {
-  return near_run(metric, keep_limit, run, near);
+int find_near_portable(float keep_limit, const NearRun& run, int* near) {
+  return near_run(keep_limit, run, near);
 }
 
 }  // namespace wsphere

@@ -36,6 +36,23 @@ static inline void pin(Singles& stored) {
   return stored;
 }
 
+// The single-precision sum and product of two singles, pinned as a rounded
+// value is: equal to round_to_single(double(a) + b) and round_to_single(
+// double(a) * b), because a double carries more than twice a single's digits,
+// so that rounding the exact result first to double and then to single is
+// rounding it once.
+[[nodiscard]] static inline float add_singles(float a, float b) {
+  float sum = a + b;
+  pin(sum);
+  return sum;
+}
+
+[[nodiscard]] static inline float multiply_singles(float a, float b) {
+  float product = a * b;
+  pin(product);
+  return product;
+}
+
 // Four lanes of singles and of doubles (GCC and clang vector extensions).
 typedef float Singles4 __attribute__((vector_size(16)));
 typedef double Doubles4 __attribute__((vector_size(32)));

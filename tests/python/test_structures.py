@@ -251,11 +251,15 @@ def test_the_analysis_lets_other_threads_run(pair):
     # longest wait is far shorter than the analysis (which would hold it up
     # whole if the analysis kept the GIL).
     import time
-    big = pair[0].to_ase().repeat((3, 3, 2))
-    moved = pair[1].to_ase().repeat((3, 3, 2))
-    start = time.perf_counter()
-    wsphere.analyse(big, moved, radius=10.0, kinds=[("Si", 1.6), ("Ge", 1.7), ("F", 1.8), "O"])
-    alone = time.perf_counter() - start
+    # Larger copies until one analysis takes long enough to tell.
+    for repeat in ((3, 3, 2), (4, 4, 3), (6, 6, 4), (8, 8, 6)):
+        big = pair[0].to_ase().repeat(repeat)
+        moved = pair[1].to_ase().repeat(repeat)
+        start = time.perf_counter()
+        wsphere.analyse(big, moved, radius=10.0, kinds=[("Si", 1.6), ("Ge", 1.7), ("F", 1.8), "O"])
+        alone = time.perf_counter() - start
+        if alone > 0.05:
+            break
     done = threading.Event()
 
     def work():

@@ -202,35 +202,47 @@ void SphereFilter::clear_marks() {
   std::fill(marked_groups_.begin(), marked_groups_.end(), 0);
 }
 
-void SphereFilter::mark_candidates(float cx, float cy, float cz) {
-  const double centre[3] = {cx, cy, cz};
-  for (int a = -1; a <= 1; ++a) {
-    Span sx;
-    if (!bins_round(0, centre[0] - a, sx)) continue;
-    for (int b = -1; b <= 1; ++b) {
-      Span sy;
-      if (!bins_round(1, centre[1] - b, sy)) continue;
-      for (int c = -1; c <= 1; ++c) {
-        Span sz;
-        if (!bins_round(2, centre[2] - c, sz)) continue;
-        const int image = 9 * (a + 1) + 3 * (b + 1) + (c + 1);
-        const double offset[3] = {a - centre[0], b - centre[1], c - centre[2]};
-        for (int bx = sx.first; bx <= sx.last; ++bx) {
-          for (int by = sy.first; by <= sy.last; ++by) {
-            const int row = (bx * bins_[1] + by) * bins_[2];  // the bins along z lie together
-            mark_images(image, bin_start_[row + sz.first], bin_start_[row + sz.last + 1], offset);
-          }
-        }
-      }
-    }
-  }
-}
-
 int SphereFilter::candidate_count(int centre) {
   const float* position = atom_position_.data() + 8 * static_cast<std::size_t>(centre - 1);
   int count = 0;
   for_each_candidate(position[0], position[1], position[2], [&](int) { ++count; });
   return count;
+}
+
+void SphereFilter::mark_candidates(float cx, float cy, float cz) {
+  const double centre[3] = {cx, cy, cz};
+  // The bins near the centre along each axis, for shifts -1, 0 and 1.
+  Span spans[3][3];
+  bool near[3][3];
+  for (int axis = 0; axis < 3; ++axis) {
+    for (int shift = -1; shift <= 1; ++shift) {
+      near[axis][shift + 1] = bins_round(axis, centre[axis] - shift, spans[axis][shift + 1]);
+    }
+  }
+  for (int a = 0; a < 3; ++a) {
+    if (!near[0][a]) continue;
+    for (int b = 0; b < 3; ++b) {
+      if (!near[1][b]) continue;
+      for (int c = 0; c < 3; ++c) {
+        if (!near[2][c]) continue;
+        const double fractional[3] = {a - 1 - centre[0], b - 1 - centre[1], c - 1 - centre[2]};
+        float offset[3];
+        for (int axis = 0; axis < 3; ++axis) {
+          offset[axis] = static_cast<float>(cartesian_coordinate(cartesian_, axis, fractional[0],
+                                                                 fractional[1], fractional[2]));
+        }
+        const Span& sz = spans[2][c];
+        for (int bx = spans[0][a].first; bx <= spans[0][a].last; ++bx) {
+          for (int by = spans[1][b].first; by <= spans[1][b].last; ++by) {
+            const int row = (bx * bins_[1] + by) * bins_[2];  // the bins along z lie together
+            add_run(bin_start_[row + sz.first], bin_start_[row + sz.last + 1], 9 * a + 3 * b + c,
+                    offset);
+          }
+        }
+      }
+    }
+  }
+  mark_runs();
 }
 
 bool SphereFilter::set_limits(const CellMetric& metric, float sphere_radius_sq) {
@@ -378,26 +390,27 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   marked_groups_.assign((groups + 7) / 8 * 8, 0);
 }
 
-// Marks image `image` (0 .. 26) of the binned cell atoms first .. end-1 when
-// its squared distance from the centre is within the keep limit. `offset` is
-// the image's shift minus the centre.
-void SphereFilter::mark_images(int image, int first, int end, const double (&offset)[3]) {
+// Adds a run of binned cell atoms, first .. end-1, for the near test of their
+// image `image` (0 .. 26). `offset` is the image's shift minus the centre, in
+// Cartesian coordinates. The runs wait until they fill the room for them.
+void SphereFilter::add_run(int first, int end, int image, const float (&offset)[3]) {
   if (first >= end) return;
-  float cartesian_offset[3];
-  for (int axis = 0; axis < 3; ++axis) {
-    cartesian_offset[axis] = static_cast<float>(
-        cartesian_coordinate(cartesian_, axis, offset[0], offset[1], offset[2]));
+  if (run_count_ == kRuns || run_atoms_ + (end - first) > static_cast<int>(near_.size()) - 8) {
+    mark_runs();
   }
-  const NearRun run{binned_position_[0].data(),
-                    binned_position_[1].data(),
-                    binned_position_[2].data(),
-                    block_base_.data(),
-                    first,
-                    end,
-                    image,
-                    {cartesian_offset[0], cartesian_offset[1], cartesian_offset[2]}};
+  runs_[run_count_++] = {first, end, image, {offset[0], offset[1], offset[2]}};
+  run_atoms_ += end - first;
+}
+
+// Marks the near images of the waiting runs.
+void SphereFilter::mark_runs() {
+  if (run_count_ == 0) return;
+  const NearRuns runs{binned_position_[0].data(), binned_position_[1].data(),
+                      binned_position_[2].data(), block_base_.data(), runs_, run_count_};
   int* near = near_.data();
-  const int count = find_near_(near_limit_, run, near);
+  const int count = find_near_(near_limit_, runs, near);
+  run_count_ = 0;
+  run_atoms_ = 0;
   std::uint64_t* marks = marks_.data();
   std::uint8_t* marked_words = marked_words_.data();
   std::uint8_t* marked_groups = marked_groups_.data();

@@ -104,7 +104,8 @@ class SphereFilter {
   int bin_of(int axis, double coordinate) const;
   bool bins_round(int axis, double centre, Span& span) const;
   void mark_candidates(float cx, float cy, float cz);
-  void mark_images(int image, int first, int end, const double (&offset)[3]);
+  void add_run(int first, int end, int image, const float (&offset)[3]);
+  void mark_runs();
   template <class Take>
   void take_marked(Take& take);
   void clear_marks();
@@ -131,7 +132,13 @@ class SphereFilter {
   // one's first image (27 x its 0-based number), and their Cartesian positions.
   std::vector<int> bin_start_;
   std::vector<int> block_base_;
-  std::vector<int> near_;  // the near images of one run
+  // The runs of the current centre waiting for the near test, the atoms in
+  // them, and the near images they give.
+  static constexpr int kRuns = 256;
+  NearRun runs_[kRuns] = {};
+  int run_count_ = 0;
+  int run_atoms_ = 0;
+  std::vector<int> near_;
   std::vector<float> binned_position_[3];
   // One bit per block atom: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;

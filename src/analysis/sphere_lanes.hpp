@@ -54,27 +54,33 @@ struct ChunkResults {
   float* distance_change;
 };
 
-// The near test of a grid's run of cell atoms, in Cartesian coordinates and
-// single precision: image `image` of binned atoms first .. end-1 is near when
-// the squared length of its position plus `offset` is at most the keep limit.
-// Block index of binned atom k's image: block_base[k] + image. Positions and
-// block_base readable to end rounded up to a multiple of eight past first.
+// The near test of runs of a grid's cell atoms, in Cartesian coordinates and
+// single precision: image `image` of binned atom k of a run (first <= k < end)
+// is near when the squared length of its position plus the run's `offset` is
+// at most the keep limit. Block index of that image: block_base[k] + image.
+// Positions and block_base readable to end rounded up to a multiple of eight
+// past first.
 struct NearRun {
-  const float* x;
-  const float* y;
-  const float* z;
-  const int* block_base;
   int first;
   int end;
   int image;
   float offset[3];  // the image's shift minus the centre
 };
 
+struct NearRuns {
+  const float* x;
+  const float* y;
+  const float* z;
+  const int* block_base;
+  const NearRun* runs;
+  int count;
+};
+
 using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                               const ChunkResults&);
-// Writes the block indices of the near images to `near` (room for end - first
-// + 8 entries), in run order, and returns their count.
-using FindNear = int (*)(float keep_limit, const NearRun&, int* near);
+// Writes the block indices of the near images to `near` (room for the atoms
+// of all runs + 8 entries), in run order, and returns their count.
+using FindNear = int (*)(float keep_limit, const NearRuns&, int* near);
 
 // The same computation built for any x86-64 (or other) processor, and for
 // processors with AVX2; both give identical bits.
@@ -82,8 +88,8 @@ void measure_chunk_portable(const LaneConstants&, const LaneCentre&, const Liste
                             const ChunkResults&);
 void measure_chunk_avx2(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                         const ChunkResults&);
-int find_near_portable(float keep_limit, const NearRun&, int* near);
-int find_near_avx2(float keep_limit, const NearRun&, int* near);
+int find_near_portable(float keep_limit, const NearRuns&, int* near);
+int find_near_avx2(float keep_limit, const NearRuns&, int* near);
 // Whether this processor runs measure_chunk_avx2 (false where it is not built).
 bool avx2_lanes_available();
 

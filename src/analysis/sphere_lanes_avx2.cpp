@@ -12,14 +12,14 @@ void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const Liste
   measure_all(k, c, in, out);
 }
 
-int find_near_avx2(float keep_limit, const NearRun& run, int* near) {
-  return near_run(keep_limit, run, near);
+int find_near_avx2(float keep_limit, const NearRuns& runs, int* near) {
+  return near_runs(keep_limit, runs, near);
 }
 
 #else
 
-int find_near_avx2(float keep_limit, const NearRun& run, int* near) {
-  return find_near_portable(keep_limit, run, near);
+int find_near_avx2(float keep_limit, const NearRuns& runs, int* near) {
+  return find_near_portable(keep_limit, runs, near);
 }
 
 void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,

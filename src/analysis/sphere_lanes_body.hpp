@@ -177,23 +177,27 @@ inline int compact(Ints8 inside, Ints8 values, int* out, int count) {
 }
 #endif
 
-// The near images of a run, eight at a time, written without a branch on the
-// outcome; lanes past the end are never near. Every square is positive, so
-// the single-precision sum carries no cancellation: its error is a few units
-// in the last place of the coordinates, which the keep limit allows for.
-inline int near_run(float keep_limit, const NearRun& run, int* near) {
-  const Singles8 ox = splat8(run.offset[0]);
-  const Singles8 oy = splat8(run.offset[1]);
-  const Singles8 oz = splat8(run.offset[2]);
+// The near images of the runs, eight at a time, written without a branch on
+// the outcome; lanes past the end of a run are never near. Every square is
+// positive, so the single-precision sum carries no cancellation: its error is
+// a few units in the last place of the coordinates, which the keep limit
+// allows for.
+inline int near_runs(float keep_limit, const NearRuns& in, int* near) {
   const Ints8 lane_number = {0, 1, 2, 3, 4, 5, 6, 7};
   int count = 0;
-  for (int k = run.first; k < run.end; k += 8) {
-    const Singles8 dx = load8(run.x + k) + ox;
-    const Singles8 dy = load8(run.y + k) + oy;
-    const Singles8 dz = load8(run.z + k) + oz;
-    const Singles8 q = dx * dx + dy * dy + dz * dz;
-    const Ints8 inside = (q <= keep_limit) & (lane_number < run.end - k);
-    count = compact(inside, load8(run.block_base + k) + run.image, near, count);
+  for (int r = 0; r < in.count; ++r) {
+    const NearRun& run = in.runs[r];
+    const Singles8 ox = splat8(run.offset[0]);
+    const Singles8 oy = splat8(run.offset[1]);
+    const Singles8 oz = splat8(run.offset[2]);
+    for (int k = run.first; k < run.end; k += 8) {
+      const Singles8 dx = load8(in.x + k) + ox;
+      const Singles8 dy = load8(in.y + k) + oy;
+      const Singles8 dz = load8(in.z + k) + oz;
+      const Singles8 q = dx * dx + dy * dy + dz * dz;
+      const Ints8 inside = (q <= keep_limit) & (lane_number < run.end - k);
+      count = compact(inside, load8(in.block_base + k) + run.image, near, count);
+    }
   }
   return count;
 }

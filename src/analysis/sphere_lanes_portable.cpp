@@ -8,8 +8,8 @@ void measure_chunk_portable(const LaneConstants& k, const LaneCentre& c, const L
   measure_all(k, c, in, out);
 }
 
-int find_near_portable(float keep_limit, const NearRun& run, int* near) {
-  return near_run(keep_limit, run, near);
+int find_near_portable(float keep_limit, const NearRuns& runs, int* near) {
+  return near_runs(keep_limit, runs, near);
 }
 
 }  // namespace wsphere

@@ -202,6 +202,35 @@ void SphereFilter::clear_marks() {
   std::fill(marked_groups_.begin(), marked_groups_.end(), 0);
 }
 
+// Bin of a coordinate along one axis; monotone in the coordinate, so every
+// coordinate between two others lies in a bin between theirs.
+inline int SphereFilter::bin_of(int axis, double coordinate) const {
+  const double scaled = std::floor((coordinate - lowest_[axis]) * bins_per_unit_[axis]);
+  return static_cast<int>(std::clamp(scaled, 0.0, static_cast<double>(bins_[axis] - 1)));
+}
+
+// The bins of the cell atoms within the half-width of `centre` along one axis;
+// false when no cell atom can be that near.
+inline bool SphereFilter::bins_round(int axis, double centre, Span& span) const {
+  const double low = centre - half_width_[axis];
+  const double high = centre + half_width_[axis];
+  if (high < lowest_[axis] || low > highest_[axis]) return false;
+  span = {bin_of(axis, low), bin_of(axis, high)};
+  return true;
+}
+
+// Adds a run of binned cell atoms, first .. end-1, for the near test of their
+// image `image` (0 .. 26). `offset` is the image's shift minus the centre, in
+// Cartesian coordinates. The runs wait until they fill the room for them.
+inline void SphereFilter::add_run(int first, int end, int image, const float (&offset)[3]) {
+  if (first >= end) return;
+  if (run_count_ == kRuns || run_atoms_ + (end - first) > static_cast<int>(near_.size()) - 8) {
+    mark_runs();
+  }
+  runs_[run_count_++] = {first, end, image, {offset[0], offset[1], offset[2]}};
+  run_atoms_ += end - first;
+}
+
 int SphereFilter::candidate_count(int centre) {
   const float* position = atom_position_.data() + 8 * static_cast<std::size_t>(centre - 1);
   int count = 0;
@@ -341,23 +370,6 @@ void SphereFilter::set_bins(int atom_count) {
   }
 }
 
-// Bin of a coordinate along one axis; monotone in the coordinate, so every
-// coordinate between two others lies in a bin between theirs.
-int SphereFilter::bin_of(int axis, double coordinate) const {
-  const double scaled = std::floor((coordinate - lowest_[axis]) * bins_per_unit_[axis]);
-  return static_cast<int>(std::clamp(scaled, 0.0, static_cast<double>(bins_[axis] - 1)));
-}
-
-// The bins of the cell atoms within the half-width of `centre` along one axis;
-// false when no cell atom can be that near.
-bool SphereFilter::bins_round(int axis, double centre, Span& span) const {
-  const double low = centre - half_width_[axis];
-  const double high = centre + half_width_[axis];
-  if (high < lowest_[axis] || low > highest_[axis]) return false;
-  span = {bin_of(axis, low), bin_of(axis, high)};
-  return true;
-}
-
 // A counting sort of the cell atoms by bin, ascending order kept within a bin.
 void SphereFilter::build_grid(const AnalysisInput& input) {
   const int count = input.atom_count;
@@ -388,18 +400,6 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   const std::size_t groups = (marks_.size() + 63) / 64;
   marked_words_.assign(groups * 64, 0);
   marked_groups_.assign((groups + 7) / 8 * 8, 0);
-}
-
-// Adds a run of binned cell atoms, first .. end-1, for the near test of their
-// image `image` (0 .. 26). `offset` is the image's shift minus the centre, in
-// Cartesian coordinates. The runs wait until they fill the room for them.
-void SphereFilter::add_run(int first, int end, int image, const float (&offset)[3]) {
-  if (first >= end) return;
-  if (run_count_ == kRuns || run_atoms_ + (end - first) > static_cast<int>(near_.size()) - 8) {
-    mark_runs();
-  }
-  runs_[run_count_++] = {first, end, image, {offset[0], offset[1], offset[2]}};
-  run_atoms_ += end - first;
 }
 
 // Marks the near images of the waiting runs.

@@ -37,11 +37,19 @@ inline std::uint64_t flagged_bytes(const std::uint8_t* bytes) {
 // from `count` on, ascending, and returns the new count. The first two cost no
 // branch on how many bits there are; a third is rare.
 inline int list_bits(std::uint64_t word, int base, int* out, int count) {
-  out[count++] = base + std::countr_zero(word);
-  word &= word - 1;
-  out[count] = base + std::countr_zero(word);
-  count += static_cast<int>(word != 0);
-  word &= word - 1;
+  // The top bit stands in for an empty rest, so that neither count needs a
+  // test for zero (the written value is then never counted).
+  constexpr std::uint64_t kTop = std::uint64_t{1} << 63;
+  const std::uint64_t rest = word & (word - 1);
+  out[count] = base + std::countr_zero(word | kTop);
+  out[count + 1] = base + std::countr_zero(rest | kTop);
+  count += 1 + static_cast<int>(rest != 0);
+  word = rest & (rest - 1);
+#if defined(__GNUC__)
+  // Hides that `word` is zero whenever `rest` is, so that the compiler does
+  // not turn the count above into a branch on `rest`.
+  asm("" : "+r"(word));
+#endif
   while (word != 0) {
     out[count++] = base + std::countr_zero(word);
     word &= word - 1;

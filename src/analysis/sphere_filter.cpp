@@ -152,16 +152,16 @@ void SphereFilter::start_centre(int centre) {
 }
 
 // Measures the listed candidates of the current centre into the results.
-void SphereFilter::measure(const int* blocks, int count) {
-  measure_(constants_, centre_, {atom_position_.data(), &image_shift_[0][0], blocks, count},
+void SphereFilter::measure(const int* slots, int count) {
+  measure_(constants_, centre_, {atom_position_.data(), &image_shift_[0][0], slots, count},
            {result_flags_.data(), result_distance_.data(), result_change_.data()});
 }
 
 CentreSums SphereFilter::sums(int centre) {
   start_centre(centre);
   CentreSums sums;
-  const auto take = [&](const int* blocks, int count) {
-    measure(blocks, count);
+  const auto take = [&](const int* slots, int count) {
+    measure(slots, count);
     sums = add_sums(count, sums);
   };
   take_marked(take);
@@ -384,18 +384,18 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
   for (int bin = 0; bin < bin_count; ++bin) bin_start_[bin + 1] += bin_start_[bin];
   std::vector<int> next(bin_start_.begin(), bin_start_.end() - 1);
   // The near test reads and writes whole groups of eight.
-  block_base_.assign(static_cast<std::size_t>(count) + 8, 0);
+  slot_base_.assign(static_cast<std::size_t>(count) + 8, 0);
   near_.assign(static_cast<std::size_t>(count) + 8, 0);
   for (auto& p : binned_position_) p.assign(static_cast<std::size_t>(count) + 8, 0.0f);
   for (int i = 0; i < count; ++i) {
     const int k = next[bin_of_atom(i)]++;
-    block_base_[k] = kImagesPerAtom * i;
+    slot_base_[k] = kImageSlots * i;
     for (int axis = 0; axis < 3; ++axis) {
       binned_position_[axis][k] = static_cast<float>(
           cartesian_coordinate(cartesian_, axis, cell[0][i], cell[1][i], cell[2][i]));
     }
   }
-  marks_.assign((static_cast<std::size_t>(kImagesPerAtom) * count + 63) / 64, 0);
+  marks_.assign((static_cast<std::size_t>(kImageSlots) * count + 63) / 64, 0);
   // Whole groups of 64 word flags and of 8 group flags.
   const std::size_t groups = (marks_.size() + 63) / 64;
   marked_words_.assign(groups * 64, 0);
@@ -406,7 +406,7 @@ void SphereFilter::build_grid(const AnalysisInput& input) {
 void SphereFilter::mark_runs() {
   if (run_count_ == 0) return;
   const NearRuns runs{binned_position_[0].data(), binned_position_[1].data(),
-                      binned_position_[2].data(), block_base_.data(), runs_, run_count_};
+                      binned_position_[2].data(), slot_base_.data(), runs_, run_count_};
   int* near = near_.data();
   const int count = find_near_(near_limit_, runs, near);
   run_count_ = 0;

@@ -57,6 +57,11 @@ inline int list_bits(std::uint64_t word, int base, int* out, int count) {
   return count;
 }
 
+// The block index (0-based) of the candidate in `slot`.
+inline int block_index_of(int slot) {
+  return kImagesPerAtom * (slot / kImageSlots) + slot % kImageSlots;
+}
+
 class SphereFilter {
  public:
   // The filter is used only while the box round the sphere covers at most this
@@ -120,10 +125,10 @@ class SphereFilter {
 
   void set_lanes(const SphereSetup& setup, const AnalysisInput& input);
   void start_centre(int centre);
-  void measure(const int* blocks, int count);
+  void measure(const int* slots, int count);
   CentreSums add_sums(int count, CentreSums sums) const;
   template <class OnMember>
-  void add_members(const int* blocks, int count, CentreSums& sums, OnMember& on_member);
+  void add_members(const int* slots, int count, CentreSums& sums, OnMember& on_member);
 
   bool usable_ = false;
   // The initial metric as Cartesian axes: the squared distance of a
@@ -136,10 +141,11 @@ class SphereFilter {
   double highest_[3] = {0.0, 0.0, 0.0};
   double bins_per_unit_[3] = {1.0, 1.0, 1.0};
   int bins_[3] = {1, 1, 1};
-  // The cell atoms bin by bin, ascending within a bin: the block index of each
-  // one's first image (27 x its 0-based number), and their Cartesian positions.
+  // The cell atoms bin by bin, ascending within a bin: the slot of each one's
+  // first image (kImageSlots x its 0-based number), and their Cartesian
+  // positions.
   std::vector<int> bin_start_;
-  std::vector<int> block_base_;
+  std::vector<int> slot_base_;
   // The runs of the current centre waiting for the near test, the atoms in
   // them, and the near images they give.
   static constexpr int kRuns = 256;
@@ -148,7 +154,7 @@ class SphereFilter {
   int run_atoms_ = 0;
   std::vector<int> near_;
   std::vector<float> binned_position_[3];
-  // One bit per block atom: the candidates of the current centre.
+  // One bit per slot: the candidates of the current centre.
   std::vector<std::uint64_t> marks_;
   // One byte per word of marks_, set when the word holds a mark; one byte per
   // 64 words, set when one of them does, so that a centre's scan does not grow
@@ -176,14 +182,14 @@ class SphereFilter {
 template <class Visit>
 void SphereFilter::for_each_candidate(float cx, float cy, float cz, Visit&& visit) {
   mark_candidates(cx, cy, cz);
-  const auto take = [&](const int* blocks, int count) {
-    for (int n = 0; n < count; ++n) visit(blocks[n]);
+  const auto take = [&](const int* slots, int count) {
+    for (int n = 0; n < count; ++n) visit(block_index_of(slots[n]));
   };
   take_marked(take);
 }
 
 // Lists the marked block atoms in ascending order, clearing the marks, and
-// hands them on a piece at a time: take(const int* blocks, int count). Only
+// hands them on a piece at a time: take(const int* slots, int count). Only
 // the words that the two summaries show marked are read. If `take` throws,
 // every mark is cleared, so that the next centre starts with none. The atoms
 // of a word are listed without a branch on how many it holds.
@@ -228,9 +234,9 @@ template <class OnMember>
 CentreSums SphereFilter::pass(int centre, OnMember& on_member) {
   start_centre(centre);
   CentreSums sums;
-  const auto take = [&](const int* blocks, int count) {
-    measure(blocks, count);
-    add_members(blocks, count, sums, on_member);
+  const auto take = [&](const int* slots, int count) {
+    measure(slots, count);
+    add_members(slots, count, sums, on_member);
   };
   take_marked(take);
   return sums;
@@ -238,13 +244,14 @@ CentreSums SphereFilter::pass(int centre, OnMember& on_member) {
 
 // Adds the measured members to the sums, in order.
 template <class OnMember>
-void SphereFilter::add_members(const int* blocks, int count, CentreSums& sums,
+void SphereFilter::add_members(const int* slots, int count, CentreSums& sums,
                                OnMember& on_member) {
   for (int k = 0; k < count; ++k) {
     const std::uint8_t flags = result_flags_[k];
     if ((flags & kMember) == 0) continue;
     if ((flags & kMathError) != 0) sqrt_domain_error();
-    add_member_to_sums(SphereMember{blocks[k] + 1, result_distance_[k], result_change_[k]},
+    add_member_to_sums(
+        SphereMember{block_index_of(slots[k]) + 1, result_distance_[k], result_change_[k]},
                        (flags & kBonded) != 0, sums, on_member);
   }
 }

@@ -26,16 +26,20 @@ struct LaneCentre {
   float mx = 0.0f, my = 0.0f, mz = 0.0f;  // minimised
 };
 
-// Candidates given by their 0-based block indices, ascending: block atom j is
-// image j % 27 of cell atom j / 27, and its coordinates are the single sums of
-// the cell atom's and the image's whole-cell shifts (the block's own rounding).
-// Eight values per cell atom and per image: x, y, z, then the minimised x, y,
-// z, then two zeros. `block` readable up to count rounded up to a multiple of
-// four; entries past count are never measured.
+// A candidate's slot: kImageSlots x its cell atom (0-based) + its image
+// (0 .. 26), so that ascending slots are ascending block atoms and a slot
+// splits without a division.
+inline constexpr int kImageSlots = 32;
+
+// Candidates given by their slots, ascending. A candidate's coordinates are
+// the single sums of its cell atom's and its image's whole-cell shifts (the
+// block's own rounding). Eight values per cell atom and per image: x, y, z,
+// then the minimised x, y, z, then two zeros. `slot` readable up to count
+// rounded up to a multiple of four; entries past count are never measured.
 struct ListedCandidates {
   const float* atom_position;
   const float* image_shift;
-  const int* block;
+  const int* slot;
   int count;
 };
 
@@ -57,8 +61,8 @@ struct ChunkResults {
 // The near test of runs of a grid's cell atoms, in Cartesian coordinates and
 // single precision: image `image` of binned atom k of a run (first <= k < end)
 // is near when the squared length of its position plus the run's `offset` is
-// at most the keep limit. Block index of that image: block_base[k] + image.
-// Positions and block_base readable to end rounded up to a multiple of eight
+// at most the keep limit. Slot of that image: slot_base[k] + image.
+// Positions and slot_base readable to end rounded up to a multiple of eight
 // past first.
 struct NearRun {
   int first;
@@ -71,14 +75,14 @@ struct NearRuns {
   const float* x;
   const float* y;
   const float* z;
-  const int* block_base;
+  const int* slot_base;
   const NearRun* runs;
   int count;
 };
 
 using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                               const ChunkResults&);
-// Writes the block indices of the near images to `near` (room for the atoms
+// Writes the slots of the near images to `near` (room for the atoms
 // of all runs + 8 entries), in run order, and returns their count.
 using FindNear = int (*)(float keep_limit, const NearRuns&, int* near);
 

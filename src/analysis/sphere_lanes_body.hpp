@@ -3,7 +3,6 @@
 // built for a wider instruction set can stand in for a portable one.
 #pragma once
 
-#include "analysis/block.hpp"
 #include "analysis/sphere_lanes.hpp"
 #include "core/single.hpp"
 
@@ -80,10 +79,9 @@ inline FourCandidates load_candidates(const ListedCandidates& in, int n) {
   Singles4 front[4];  // x, y, z, mx of each candidate
   Singles4 back[4];   // my, mz, 0, 0
   for (int lane = 0; lane < 4; ++lane) {
-    const int j = n + lane < in.count ? in.block[n + lane] : 0;
-    const int atom = j / kImagesPerAtom;
-    const float* position = in.atom_position + 8 * atom;
-    const float* shift = in.image_shift + 8 * (j - kImagesPerAtom * atom);
+    const int slot = n + lane < in.count ? in.slot[n + lane] : 0;
+    const float* position = in.atom_position + 8 * (slot / kImageSlots);
+    const float* shift = in.image_shift + 8 * (slot % kImageSlots);
     front[lane] = load4(position) + load4(shift);
     back[lane] = load4(position + 4) + load4(shift + 4);
   }
@@ -204,7 +202,7 @@ inline int near_runs(float keep_limit, const NearRuns& in, int* near) {
       const Singles8 dz = load8(in.z + k) + oz;
       const Singles8 q = dx * dx + dy * dy + dz * dz;
       const Ints8 inside = (q <= keep_limit) & (lane_number < run.end - k);
-      count = compact(inside, load8(in.block_base + k) + run.image, near, count);
+      count = compact(inside, load8(in.slot_base + k) + run.image, near, count);
     }
   }
   return count;

@@ -87,17 +87,11 @@ double cartesian_coordinate(const double (&axes)[3][3], int axis, double x, doub
   return axes[axis][0] * x + axes[axis][1] * y + axes[axis][2] * z;
 }
 
-// `value` when `keep`, else +0, chosen without a branch.
-float value_or_zero(bool keep, float value) {
-  const std::uint32_t mask = 0u - static_cast<std::uint32_t>(keep);
-  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(value) & mask);
-}
-
 }  // namespace
 
 SphereFilter::SphereFilter(const SphereSetup& setup, const AnalysisInput& input,
                            double max_box_share, LaneKernels lanes)
-    : measure_(lanes.measure), find_near_(lanes.find_near) {
+    : measure_(lanes.measure), sum_(lanes.sum), find_near_(lanes.find_near) {
   if (input.atom_count < 1 || !set_extent(input) ||
       !set_limits(setup.initial_metric, setup.sphere_radius_sq)) {
     return;
@@ -159,41 +153,13 @@ void SphereFilter::measure(const int* slots, int count) {
 
 CentreSums SphereFilter::sums(int centre) {
   start_centre(centre);
-  CentreSums sums;
+  LaneSums sums;
   const auto take = [&](const int* slots, int count) {
-    measure(slots, count);
-    sums = add_sums(count, sums);
+    sum_(constants_, centre_, {atom_position_.data(), &image_shift_[0][0], slots, count}, sums);
+    if ((sums.flags_seen & kMathError) != 0) sqrt_domain_error();
   };
   take_marked(take);
-  return sums;
-}
-
-// The measured members added to `sums` as add_member_to_sums adds each one, in
-// block order, with the same single-precision results, but without a branch
-// on the kind of candidate.
-CentreSums SphereFilter::add_sums(int count, CentreSums sums) const {
-  const std::uint8_t* flags = result_flags_.data();
-  const float* distance = result_distance_.data();
-  const float* change = result_change_.data();
-  std::int32_t member_count = sums.member_count;
-  std::int32_t bond_count = sums.bond_count;
-  float change_sq_sum = sums.change_sq_sum;
-  float bond_sum = sums.bond_sum;
-  std::uint8_t seen = 0;
-  for (int k = 0; k < count; ++k) {
-    seen |= flags[k];
-    const bool member = (flags[k] & kMember) != 0;
-    const bool bonded = (flags[k] & kBonded) != 0;
-    // A sum that starts at +0 and grows by squares and distances is never -0,
-    // so adding +0 for the others leaves it as it is.
-    bond_count += static_cast<int>(bonded);
-    bond_sum = add_singles(bond_sum, value_or_zero(bonded, distance[k]));
-    member_count += static_cast<int>(member);
-    change_sq_sum =
-        add_singles(change_sq_sum, value_or_zero(member, multiply_singles(change[k], change[k])));
-  }
-  if ((seen & kMathError) != 0) sqrt_domain_error();
-  return {member_count, change_sq_sum, bond_count, bond_sum};
+  return {sums.member_count, sums.change_sq_sum, sums.bond_count, sums.bond_sum};
 }
 
 void SphereFilter::clear_marks() {

@@ -126,7 +126,6 @@ class SphereFilter {
   void set_lanes(const SphereSetup& setup, const AnalysisInput& input);
   void start_centre(int centre);
   void measure(const int* slots, int count);
-  CentreSums add_sums(int count, CentreSums sums) const;
   template <class OnMember>
   void add_members(const int* slots, int count, CentreSums& sums, OnMember& on_member);
 
@@ -166,6 +165,7 @@ class SphereFilter {
   // measured; and the lane kernel's results for them.
   std::vector<int> found_;
   MeasureChunk measure_;
+  SumChunk sum_;
   FindNear find_near_;
   // Each cell atom's initial and minimised coordinates side by side, and the
   // whole-cell shifts of the 27 images (each twice, for both position sets),

@@ -80,8 +80,21 @@ struct NearRuns {
   int count;
 };
 
+// The sums of a centre's members, and every flag seen among them.
+struct LaneSums {
+  std::int32_t member_count = 0;
+  float change_sq_sum = 0.0f;
+  std::int32_t bond_count = 0;
+  float bond_sum = 0.0f;
+  std::uint8_t flags_seen = 0;
+};
+
 using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                               const ChunkResults&);
+// Measures the candidates and adds their members to the sums in order, as
+// add_member_to_sums adds them one at a time.
+using SumChunk = void (*)(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
+                          LaneSums&);
 // Writes the slots of the near images to `near` (room for the atoms
 // of all runs + 8 entries), in run order, and returns their count.
 using FindNear = int (*)(float keep_limit, const NearRuns&, int* near);
@@ -92,6 +105,9 @@ void measure_chunk_portable(const LaneConstants&, const LaneCentre&, const Liste
                             const ChunkResults&);
 void measure_chunk_avx2(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                         const ChunkResults&);
+void sum_chunk_portable(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
+                        LaneSums&);
+void sum_chunk_avx2(const LaneConstants&, const LaneCentre&, const ListedCandidates&, LaneSums&);
 int find_near_portable(float keep_limit, const NearRuns&, int* near);
 int find_near_avx2(float keep_limit, const NearRuns&, int* near);
 // Whether this processor runs measure_chunk_avx2 (false where it is not built).
@@ -99,11 +115,13 @@ bool avx2_lanes_available();
 
 struct LaneKernels {
   MeasureChunk measure;
+  SumChunk sum;
   FindNear find_near;
 };
 
-inline constexpr LaneKernels kPortableLanes{&measure_chunk_portable, &find_near_portable};
-inline constexpr LaneKernels kAvx2Lanes{&measure_chunk_avx2, &find_near_avx2};
+inline constexpr LaneKernels kPortableLanes{&measure_chunk_portable, &sum_chunk_portable,
+                                            &find_near_portable};
+inline constexpr LaneKernels kAvx2Lanes{&measure_chunk_avx2, &sum_chunk_avx2, &find_near_avx2};
 
 // The fastest of them that this processor runs, chosen once.
 LaneKernels lane_kernels();

@@ -12,11 +12,21 @@ void measure_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const Liste
   measure_all(k, c, in, out);
 }
 
+void sum_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
+                    LaneSums& sums) {
+  sum_all(k, c, in, sums);
+}
+
 int find_near_avx2(float keep_limit, const NearRuns& runs, int* near) {
   return near_runs(keep_limit, runs, near);
 }
 
 #else
+
+void sum_chunk_avx2(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
+                    LaneSums& sums) {
+  sum_chunk_portable(k, c, in, sums);
+}
 
 int find_near_avx2(float keep_limit, const NearRuns& runs, int* near) {
   return find_near_portable(keep_limit, runs, near);

@@ -96,8 +96,15 @@ inline FourCandidates load_candidates(const ListedCandidates& in, int n) {
           pick<0, 1, 4, 5>(yz01, yz23), pick<2, 3, 6, 7>(yz01, yz23)};
 }
 
-inline void measure_four(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
-                         int n, const ChunkResults& out) {
+// What the lanes find of four candidates.
+struct FourMeasured {
+  Ints4 flags;
+  Singles4 minimised_distance;
+  Singles4 distance_change;
+};
+
+inline FourMeasured measure_four(const LaneConstants& k, const LaneCentre& c,
+                                 const ListedCandidates& in, int n) {
   const FourCandidates p = load_candidates(in, n);
   const Singles4 dx = p.x - c.x;
   const Singles4 dy = p.y - c.y;
@@ -119,14 +126,54 @@ inline void measure_four(const LaneConstants& k, const LaneCentre& c, const List
   const Ints4 bonded = initial_distance <= k.bond_limit;
   const Ints4 flags = (member & kMember) | (member & bonded & kBonded) |
                       (member & domain_error & kMathError);
-  store4(out.minimised_distance + n, minimised_distance);
-  store4(out.distance_change + n, absolute(initial_distance - minimised_distance));
-  for (int lane = 0; lane < 4; ++lane) out.flags[n + lane] = static_cast<std::uint8_t>(flags[lane]);
+  return {flags, minimised_distance, absolute(initial_distance - minimised_distance)};
 }
 
 inline void measure_all(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
                         const ChunkResults& out) {
-  for (int n = 0; n < in.count; n += 4) measure_four(k, c, in, n, out);
+  for (int n = 0; n < in.count; n += 4) {
+    const FourMeasured m = measure_four(k, c, in, n);
+    store4(out.minimised_distance + n, m.minimised_distance);
+    store4(out.distance_change + n, m.distance_change);
+    for (int lane = 0; lane < 4; ++lane) {
+      out.flags[n + lane] = static_cast<std::uint8_t>(m.flags[lane]);
+    }
+  }
+}
+
+// `values` where `keep` is set, +0 elsewhere.
+inline Singles4 kept_or_zero(Ints4 keep, Singles4 values) {
+  return reinterpret_cast<Singles4>(reinterpret_cast<Ints4>(values) & keep);
+}
+
+// Adds the members among the candidates to `sums` in order, as the
+// one-at-a-time pass does: each square and each sum rounded to single, which
+// single-precision operations do exactly. Sums that start at +0 and grow by
+// squares and distances are never -0, so adding +0 for the other candidates
+// leaves them as they are; the additions thus need no branch, and the chains
+// of additions overlap the measuring of the next candidates.
+inline void sum_all(const LaneConstants& k, const LaneCentre& c, const ListedCandidates& in,
+                    LaneSums& sums) {
+  const Ints4 lane_number = {0, 1, 2, 3};
+  LaneSums s = sums;
+  Ints4 seen = {};
+  for (int n = 0; n < in.count; n += 4) {
+    const FourMeasured m = measure_four(k, c, in, n);
+    const Ints4 flags = m.flags & (lane_number < in.count - n);
+    const Ints4 member = (flags & kMember) != 0;
+    const Ints4 bonded = (flags & kBonded) != 0;
+    seen |= flags;
+    const Singles4 squares = kept_or_zero(member, m.distance_change * m.distance_change);
+    const Singles4 bonds = kept_or_zero(bonded, m.minimised_distance);
+    for (int lane = 0; lane < 4; ++lane) {
+      s.change_sq_sum = add_singles(s.change_sq_sum, squares[lane]);
+      s.bond_sum = add_singles(s.bond_sum, bonds[lane]);
+      s.member_count -= member[lane];
+      s.bond_count -= bonded[lane];
+    }
+  }
+  s.flags_seen |= static_cast<std::uint8_t>(seen[0] | seen[1] | seen[2] | seen[3]);
+  sums = s;
 }
 
 typedef float Singles8 __attribute__((vector_size(32)));

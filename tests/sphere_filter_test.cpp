@@ -2,6 +2,7 @@
 // oblique cells, radii on member boundaries and atoms on cell faces, both must
 // find the same members in the same order with bit-identical values and sums,
 // and end in the same math error where the full scan does.
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/analyse_spheres.hpp"
 #include "analysis/sphere_filter.hpp"
 #include "core/condition.hpp"
 
@@ -416,6 +418,48 @@ TEST(SphereFilter, VisitThatThrowsLeavesNoMarks) {
       EXPECT_EQ(pass_of(others[k]), clean[k]) << "atom " << others[k] << " after " << visits;
     }
   }
+}
+
+}  // namespace
+}  // namespace wsphere
+
+namespace wsphere {
+namespace {
+
+std::atomic<int> g_polls{0};
+struct PollStop {};
+
+// Raises from the 300th poll on, whichever thread polls.
+void stopping_poll() {
+  if (++g_polls >= 300) throw PollStop{};
+}
+
+// Shares of the atoms handed to threads give the results of one thread, and
+// an error in any thread reaches the caller.
+TEST(SharedAnalysis, ThreadsGiveTheResultsOfOneAndPassOnTheirErrors) {
+  auto s = diagonal({30.0f, 30.0f, 30.0f, 90.0f, 90.0f, 90.0f}, 6.0f, 1000);
+  s->state.minimised_positions.x(7) += 0.01f;
+  const AnalysisInput input = analysis_input(s->state);
+  AnalysisResults one;
+  analyse_spheres(input, one);
+  for (int threads : {2, 5, kAllProcessors}) {
+    AnalysisResults many;
+    analyse_spheres(input, many, nullptr, no_interrupt_poll, threads);
+    for (int i = 1; i <= input.atom_count; ++i) {
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(many.w_values(i)),
+                std::bit_cast<std::uint32_t>(one.w_values(i)))
+          << "atom " << i << ", " << threads << " threads";
+      ASSERT_EQ(many.member_count(i), one.member_count(i));
+      ASSERT_EQ(many.bonded_count(i), one.bonded_count(i));
+    }
+  }
+  AnalysisResults stopped;
+  g_polls = 0;
+  EXPECT_THROW(analyse_spheres(input, stopped, nullptr, stopping_poll, 2), PollStop);
+  s->state.minimised_positions.x(900) = std::numeric_limits<float>::quiet_NaN();
+  AnalysisResults failed;
+  EXPECT_THROW(analyse_spheres(analysis_input(s->state), failed, nullptr, no_interrupt_poll, 3),
+               MathDomainError);
 }
 
 }  // namespace

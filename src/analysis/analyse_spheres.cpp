@@ -1,7 +1,9 @@
 #include "analysis/analyse_spheres.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -47,17 +49,71 @@ CentreSums centre_sums(const SphereSetup& setup, SphereFilter& filter, const Ana
   });
 }
 
-// The atoms first .. last (1-based) with a filter of their own.
-void analyse_range(const AnalysisInput& input, const SphereSetup& setup, float scale, int first,
-                   int last, AnalysisResults& results, SphereWatcher* watcher,
-                   InterruptPoll poll) {
-  SphereFilter filter(setup, input);
+// The atoms first .. last (1-based) through `filter`.
+void analyse_range(const AnalysisInput& input, const SphereSetup& setup, float scale,
+                   SphereFilter& filter, int first, int last, AnalysisResults& results,
+                   SphereWatcher* watcher, InterruptPoll poll) {
   for (int i = first; i <= last; ++i) {
     poll();
     results.atom_order(i) = i;
     if (watcher != nullptr) watcher->centre(i);
     const CentreSums sums = centre_sums(setup, filter, input, i, watcher);
     store_atom_results(input, i, sums, scale, results);
+  }
+}
+
+// The atoms handed out in shares of kShareAtoms, in input order, to `parts`
+// threads as each asks for more, so that a slower processor takes fewer. A
+// share that fails keeps its error, and no share after it is started; every
+// share before it was started earlier and runs to its end. The error of the
+// first failing share is raised, which is the error of the first atom in
+// input order that fails.
+constexpr int kShareAtoms = 32;
+
+void analyse_shared(const AnalysisInput& input, const SphereSetup& setup, float scale, int parts,
+                    AnalysisResults& results, InterruptPoll poll) {
+  const int shares = (input.atom_count + kShareAtoms - 1) / kShareAtoms;
+  std::atomic<int> next_share{0};
+  std::atomic<int> first_failed{shares};
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(shares));
+  const auto take_shares = [&](SphereFilter& filter) {
+    for (;;) {
+      const int share = next_share.fetch_add(1);
+      if (share >= first_failed.load()) return;
+      const int first = 1 + share * kShareAtoms;
+      const int last = std::min(input.atom_count, first + kShareAtoms - 1);
+      try {
+        analyse_range(input, setup, scale, filter, first, last, results, nullptr, poll);
+      } catch (...) {
+        errors[static_cast<std::size_t>(share)] = std::current_exception();
+        int failed = first_failed.load();
+        while (share < failed && !first_failed.compare_exchange_weak(failed, share)) {
+        }
+      }
+    }
+  };
+  // This thread's filter is built first, so that a failure there is raised
+  // before any other thread starts. A helper that cannot be started, or that
+  // cannot build its filter, leaves its shares to the others.
+  SphereFilter filter(setup, input);
+  std::vector<std::thread> helpers;
+  for (int p = 1; p < parts; ++p) {
+    try {
+      helpers.emplace_back([&] {
+        try {
+          SphereFilter own(setup, input);
+          take_shares(own);
+        } catch (...) {
+        }
+      });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  take_shares(filter);
+  for (auto& helper : helpers) helper.join();
+  if (const int failed = first_failed.load(); failed < shares) {
+    std::rethrow_exception(errors[static_cast<std::size_t>(failed)]);
   }
 }
 
@@ -76,32 +132,13 @@ void analyse_spheres(const AnalysisInput& input, AnalysisResults& results,
   const SphereSetup setup = sphere_setup(input);
   const float scale = compliance_scale(input.bond_reference[0], input.bond_reference[1]);
   size_results(results, input.atom_count);
-  const int parts = watcher == nullptr && poll == no_interrupt_poll
-                        ? thread_count(threads, input.atom_count)
-                        : 1;
-  if (parts == 1) {
-    analyse_range(input, setup, scale, 1, input.atom_count, results, watcher, poll);
+  const int parts = watcher == nullptr ? thread_count(threads, input.atom_count) : 1;
+  if (parts > 1) {
+    analyse_shared(input, setup, scale, parts, results, poll);
     return;
   }
-  // Part p takes atoms first(p) .. first(p + 1) - 1; each keeps its own error.
-  const auto first = [&](int p) {
-    return 1 + static_cast<int>(static_cast<long long>(input.atom_count) * p / parts);
-  };
-  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(parts));
-  const auto run_part = [&](int p) {
-    try {
-      analyse_range(input, setup, scale, first(p), first(p + 1) - 1, results, nullptr, poll);
-    } catch (...) {
-      errors[static_cast<std::size_t>(p)] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> workers;
-  for (int p = 1; p < parts; ++p) workers.emplace_back(run_part, p);
-  run_part(0);
-  for (auto& worker : workers) worker.join();
-  for (const auto& error : errors) {
-    if (error) std::rethrow_exception(error);
-  }
+  SphereFilter filter(setup, input);
+  analyse_range(input, setup, scale, filter, 1, input.atom_count, results, watcher, poll);
 }
 
 void order_by_w(AnalysisResults& results) {

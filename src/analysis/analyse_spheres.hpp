@@ -23,9 +23,12 @@ class SphereWatcher {
 // input order: `poll`, then its pass over the block that build_block makes of
 // `input` (the pass needs no block in memory), seen by `watcher` when there is
 // one, then its entries of `results`, which are sized to the atom count here.
-// Without a watcher and a poll, up to `threads` threads (0: one per
-// processor) take a share of the atoms each; the results are the same, and
-// the error of the first atom in input order that fails is the one raised.
+// Without a watcher, up to `threads` threads (0: one per processor) take
+// shares of the atoms, each polling before each of its atoms; the results are
+// the same, and the error of the first atom in input order that fails is the
+// one raised.
+inline constexpr int kAllProcessors = 0;
+
 void analyse_spheres(const AnalysisInput& input, AnalysisResults& results,
                      SphereWatcher* watcher = nullptr, InterruptPoll poll = no_interrupt_poll,
                      int threads = 1);

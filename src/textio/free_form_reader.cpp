@@ -12,6 +12,16 @@ namespace wsphere::textio {
 namespace {
 
 bool is_white(char c) { return c == ' ' || c == '\t'; }
+// Blank, tab, comma and slash end a value.
+struct Separators {
+  bool of[256] = {};
+  constexpr Separators() {
+    for (const unsigned char c : {' ', '\t', ',', '/'}) of[c] = true;
+  }
+};
+constexpr Separators kSeparators;
+
+bool is_separator(char c) { return kSeparators.of[static_cast<unsigned char>(c)]; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_quote(char c) { return c == '\'' || c == '"'; }
 
@@ -136,15 +146,17 @@ std::int64_t FreeFormReader::take_repeat_count() {
 }
 
 bool FreeFormReader::at_separator() const {
-  if (position_ == line_.size()) return true;
-  const char c = line_[position_];
-  return is_white(c) || c == ',' || c == '/';
+  return position_ == line_.size() || is_separator(line_[position_]);
 }
 
 void FreeFormReader::read_plain() {
   const std::size_t start = position_;
-  while (!at_separator()) ++position_;
-  value_.text.assign(line_, start, position_ - start);
+  const std::size_t size = line_.size();
+  const char* line = line_.data();
+  std::size_t end = start;
+  while (end < size && !is_separator(line[end])) ++end;
+  position_ = end;
+  value_.text.assign(line + start, end - start);
 }
 
 // Reads the text up to the closing mark. Two marks in a row on one line stand

@@ -171,8 +171,11 @@ void SphereFilter::clear_marks() {
 // Bin of a coordinate along one axis; monotone in the coordinate, so every
 // coordinate between two others lies in a bin between theirs.
 inline int SphereFilter::bin_of(int axis, double coordinate) const {
-  const double scaled = std::floor((coordinate - lowest_[axis]) * bins_per_unit_[axis]);
-  return static_cast<int>(std::clamp(scaled, 0.0, static_cast<double>(bins_[axis] - 1)));
+  // Truncation is the floor for what lies between the clamps.
+  const double scaled = (coordinate - lowest_[axis]) * bins_per_unit_[axis];
+  if (!(scaled > 0.0)) return 0;
+  if (scaled >= bins_[axis]) return bins_[axis] - 1;
+  return static_cast<int>(scaled);
 }
 
 // The bins of the cell atoms within the half-width of `centre` along one axis;

@@ -163,7 +163,9 @@ inline void sum_all(const LaneConstants& k, const LaneCentre& c, const ListedCan
     const Ints4 member = (flags & kMember) != 0;
     const Ints4 bonded = (flags & kBonded) != 0;
     seen |= flags;
-    const Singles4 squares = kept_or_zero(member, m.distance_change * m.distance_change);
+    Singles4 squared_changes = m.distance_change * m.distance_change;
+    pin(squared_changes);  // each square rounded to single, as stored
+    const Singles4 squares = kept_or_zero(member, squared_changes);
     const Singles4 bonds = kept_or_zero(bonded, m.minimised_distance);
     for (int lane = 0; lane < 4; ++lane) {
       s.change_sq_sum = add_singles(s.change_sq_sum, squares[lane]);

@@ -2,60 +2,29 @@
 // run, that hands a centre only the block atoms that can lie inside its sphere:
 // the images of the cell atoms near the centre, for each of the 27 shifts.
 //
-// The filter measures each image near the centre with the cell metric in double
-// precision, from the cell atom's position plus the whole-cell shift, and drops
-// it only when its squared distance exceeds the squared radius by 1 % and by
-// the rounding of block positions: far more than the single-precision rounding
-// of the pass can make up in a cell that is not too oblique, so a dropped
-// candidate would also have failed the pass's own sphere test. Every other
-// candidate goes through the pass's ordinary self and sphere tests, in block
-// order.
+// The filter measures each image near the centre in Cartesian coordinates
+// made from the cell metric, in single precision, eight at a time, and drops it
+// only when its squared distance exceeds the squared radius by 1 %, by the
+// rounding of block positions and by the rounding of the test itself: far
+// more than the single-precision rounding of the pass can make up in a cell
+// that is not too oblique, so a dropped candidate would also have failed the
+// pass's own sphere test. Every other candidate goes through the pass's
+// ordinary self and sphere tests, in block order: the near images are marked
+// by slot in a bit set and listed from it in ascending order.
 #pragma once
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "analysis/analysis_input.hpp"
 #include "analysis/block.hpp"
 #include "analysis/sphere_lanes.hpp"
 #include "analysis/sphere_pass.hpp"
+#include "core/bit_lists.hpp"
 
 namespace wsphere {
-
-// Bit k of the result is set when byte k of the eight at `bytes` is not zero;
-// each byte holds 0 or 1.
-inline std::uint64_t flagged_bytes(const std::uint8_t* bytes) {
-  std::uint64_t v;
-  std::memcpy(&v, bytes, sizeof v);
-  return (v * 0x0102040810204080ull) >> 56;
-}
-
-// Appends base + the position of each set bit of `word` (not zero) to `out`
-// from `count` on, ascending, and returns the new count. The first two cost no
-// branch on how many bits there are; a third is rare.
-inline int list_bits(std::uint64_t word, int base, int* out, int count) {
-  // The top bit stands in for an empty rest, so that neither count needs a
-  // test for zero (the written value is then never counted).
-  constexpr std::uint64_t kTop = std::uint64_t{1} << 63;
-  const std::uint64_t rest = word & (word - 1);
-  out[count] = base + std::countr_zero(word | kTop);
-  out[count + 1] = base + std::countr_zero(rest | kTop);
-  count += 1 + static_cast<int>(rest != 0);
-  word = rest & (rest - 1);
-#if defined(__GNUC__)
-  // Hides that `word` is zero whenever `rest` is, so that the compiler does
-  // not turn the count above into a branch on `rest`.
-  asm("" : "+r"(word));
-#endif
-  while (word != 0) {
-    out[count++] = base + std::countr_zero(word);
-    word &= word - 1;
-  }
-  return count;
-}
 
 // The block index (0-based) of the candidate in `slot`.
 inline int block_index_of(int slot) {

@@ -1,10 +1,12 @@
 // The sphere test and the member measurements of many candidates at once, four
-// lanes at a time, and the near test that picks those candidates. A candidate
-// is a block atom: its initial and minimised block coordinates. Every value equals the one
-// the one-at-a-time pass (CentreView) computes, bit for bit: single-precision
+// lanes at a time, with or without the sums of a centre; and the near test
+// that picks those candidates, eight at a time. A candidate is a block atom:
+// its initial and minimised block coordinates. Every value equals the one the
+// one-at-a-time pass (CentreView) computes, bit for bit: single-precision
 // operations give the correctly rounded results that the pass gets by
-// computing in double and rounding, and the sums of the squared distances are
-// carried in double, left to right, and rounded as there.
+// computing in double and rounding, the sums of the squared distances are
+// carried in double, left to right, and rounded as there, and the members
+// are added to the sums in block order.
 #pragma once
 
 #include <cstdint>
@@ -95,8 +97,8 @@ using MeasureChunk = void (*)(const LaneConstants&, const LaneCentre&, const Lis
 // add_member_to_sums adds them one at a time.
 using SumChunk = void (*)(const LaneConstants&, const LaneCentre&, const ListedCandidates&,
                           LaneSums&);
-// Writes the slots of the near images to `near` (room for the atoms
-// of all runs + 8 entries), in run order, and returns their count.
+// Writes the slots of the near images to `near` (room for the atoms of all
+// runs + 8 entries), in run order, and returns their count.
 using FindNear = int (*)(float keep_limit, const NearRuns&, int* near);
 
 // The same computation built for any x86-64 (or other) processor, and for
@@ -113,6 +115,7 @@ int find_near_avx2(float keep_limit, const NearRuns&, int* near);
 // Whether this processor runs measure_chunk_avx2 (false where it is not built).
 bool avx2_lanes_available();
 
+// The kernels of one build, as the sphere filter takes them.
 struct LaneKernels {
   MeasureChunk measure;
   SumChunk sum;

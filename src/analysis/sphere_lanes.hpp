@@ -31,7 +31,8 @@ struct LaneCentre {
 // A candidate's slot: kImageSlots x its cell atom (0-based) + its image
 // (0 .. 26), so that ascending slots are ascending block atoms and a slot
 // splits without a division.
-inline constexpr int kImageSlots = 32;
+inline constexpr int kImageSlotBits = 5;
+inline constexpr int kImageSlots = 1 << kImageSlotBits;
 
 // Candidates given by their slots, ascending. A candidate's coordinates are
 // the single sums of its cell atom's and its image's whole-cell shifts (the

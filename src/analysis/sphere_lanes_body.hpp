@@ -8,6 +8,8 @@
 
 #if defined(__AVX2__)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace wsphere {
@@ -80,8 +82,9 @@ inline FourCandidates load_candidates(const ListedCandidates& in, int n) {
   Singles4 back[4];   // my, mz, 0, 0
   for (int lane = 0; lane < 4; ++lane) {
     const int slot = n + lane < in.count ? in.slot[n + lane] : 0;
-    const float* position = in.atom_position + 8 * (slot / kImageSlots);
-    const float* shift = in.image_shift + 8 * (slot % kImageSlots);
+    // Slots are not negative: the shift and the mask divide them.
+    const float* position = in.atom_position + 8 * (slot >> kImageSlotBits);
+    const float* shift = in.image_shift + 8 * (slot & (kImageSlots - 1));
     front[lane] = load4(position) + load4(shift);
     back[lane] = load4(position + 4) + load4(shift + 4);
   }
@@ -141,6 +144,16 @@ inline void measure_all(const LaneConstants& k, const LaneCentre& c, const Liste
   }
 }
 
+// How many of the four lanes of a mask are set.
+inline int lanes_set(Ints4 mask) {
+#if defined(__SSE2__)
+  constexpr int kSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+  return kSet[_mm_movemask_ps(reinterpret_cast<__m128>(mask))];
+#else
+  return -(mask[0] + mask[1] + mask[2] + mask[3]);
+#endif
+}
+
 // `values` where `keep` is set, +0 elsewhere.
 inline Singles4 kept_or_zero(Ints4 keep, Singles4 values) {
   return reinterpret_cast<Singles4>(reinterpret_cast<Ints4>(values) & keep);
@@ -170,9 +183,9 @@ inline void sum_all(const LaneConstants& k, const LaneCentre& c, const ListedCan
     for (int lane = 0; lane < 4; ++lane) {
       s.change_sq_sum = add_singles(s.change_sq_sum, squares[lane]);
       s.bond_sum = add_singles(s.bond_sum, bonds[lane]);
-      s.member_count -= member[lane];
-      s.bond_count -= bonded[lane];
     }
+    s.member_count += lanes_set(member);
+    s.bond_count += lanes_set(bonded);
   }
   s.flags_seen |= static_cast<std::uint8_t>(seen[0] | seen[1] | seen[2] | seen[3]);
   sums = s;

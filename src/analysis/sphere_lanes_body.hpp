@@ -124,8 +124,9 @@ inline FourMeasured measure_four(const LaneConstants& k, const LaneCentre& c,
   const Singles4 ez = p.mz - c.mz;
   const Doubles4 q1 = squared_distance4(k.minimised_metric, ex, ey, ez);
   const Singles4 minimised_distance = round_to_single(square_root(q1));
-  const Ints4 domain_error =
-      ~(q0 >= 0.0f) | ~__builtin_convertvector(q1 >= 0.0, Ints4);
+  // The root of a negative or not-a-number q1 is not a number, and only
+  // theirs is: the test needs no narrowing of a double-width mask.
+  const Ints4 domain_error = ~(q0 >= 0.0f) | (minimised_distance != minimised_distance);
   const Ints4 bonded = initial_distance <= k.bond_limit;
   const Ints4 flags = (member & kMember) | (member & bonded & kBonded) |
                       (member & domain_error & kMathError);

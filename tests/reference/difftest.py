@@ -86,14 +86,17 @@ def run_binary(label, binary, case, timeout):
     try:
         inp = os.path.join(d, "input.txt")
         out = os.path.join(d, "output.txt")
-        if case.input_bytes is not None:
-            with open(inp, "wb") as f:
-                f.write(case.input_bytes)
-        if case.old_output is not None:
-            with open(out, "wb") as f:
-                f.write(case.old_output)
         t0 = time.monotonic()
         for attempt in range(3):
+            for name in (inp, out):
+                if os.path.isfile(name):
+                    os.remove(name)
+            if case.input_bytes is not None:
+                with open(inp, "wb") as f:
+                    f.write(case.input_bytes)
+            if case.old_output is not None:
+                with open(out, "wb") as f:
+                    f.write(case.old_output)
             try:
                 p = subprocess.Popen(wrapper + [binary], cwd=d, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -115,6 +118,11 @@ def run_binary(label, binary, case, timeout):
                     pass
                 stdout, stderr = p.communicate()
                 status = "timeout after %g s" % timeout
+            # Wine itself sometimes loses the line to its server as a run
+            # starts ("wine client error:... sendmsg: Bad file descriptor"):
+            # that run is not the program's, and it is made again.
+            if wrapper and stderr.startswith(b"wine client error:") and attempt < 2:
+                continue
             break
         seconds = time.monotonic() - t0
         output = None

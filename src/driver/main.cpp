@@ -4,10 +4,12 @@
 #include "driver/connection.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/program.hpp"
+#include "driver/system.hpp"
 
 namespace {
 
 int MAIN() {
+  wsphere::prepare_heap();
   wsphere::install_interrupt_handlers();
   wsphere::StderrConsole console;
   return wsphere::run_in_working_directory(console);

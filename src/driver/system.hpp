@@ -31,4 +31,8 @@ int interrupt_status(int event);
 void* allocate_run_storage(std::size_t size);
 void release_run_storage(void* storage) noexcept;
 
+// Readies the heap for a run, first thing in the program (see the POSIX
+// layer; elsewhere it does nothing).
+void prepare_heap();
+
 }  // namespace wsphere

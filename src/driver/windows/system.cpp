@@ -70,4 +70,6 @@ void* allocate_run_storage(std::size_t size) {
 
 void release_run_storage(void* storage) noexcept { ::_aligned_free(storage); }
 
+void prepare_heap() {}
+
 }  // namespace wsphere

@@ -1,8 +1,11 @@
 // The process and its system on POSIX: getcwd, descriptor 2, statuses of
-// eight bits, and a run on transparent huge pages.
-#include <malloc.h>
+// eight bits, a run on transparent huge pages and, with glibc, a heap mapped
+// ahead.
 #include <sys/mman.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cerrno>
 #include <cstdint>

@@ -464,6 +464,18 @@ def started(target, name):
     return done
 
 
+def put_unless_stopped(items, item, stop):
+    """Puts `item` into the bounded queue `items`, waiting for room until
+    `stop` is set; whether it went in."""
+    while not stop.is_set():
+        try:
+            items.put(item, timeout=0.1)
+            return True
+        except queue.Full:
+            continue
+    return False
+
+
 def prefetch(iterator, depth, stop, threads):
     """The items of `iterator`, produced on a thread of their own up to
     `depth` ahead; the thread's end event is added to `threads`."""
@@ -472,13 +484,7 @@ def prefetch(iterator, depth, stop, threads):
     failure = []
 
     def offer(item):
-        while not stop.is_set():
-            try:
-                items.put(item, timeout=0.1)
-                return True
-            except queue.Full:
-                continue
-        return False
+        return put_unless_stopped(items, item, stop)
 
     def produce():
         try:
@@ -987,12 +993,7 @@ def run_batch(options):
     engine_failure = []
 
     def deliver(result):
-        while not stop.is_set():
-            try:
-                results.put(result, timeout=0.1)
-                return
-            except queue.Full:
-                continue
+        put_unless_stopped(results, result, stop)
 
     threads = []
 

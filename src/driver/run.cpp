@@ -1,13 +1,8 @@
 #include "driver/run.hpp"
 
 #include "driver/connection.hpp"
-#include "driver/system.hpp"
 
 namespace wsphere {
-
-void* Run::operator new(std::size_t size) { return allocate_run_storage(size); }
-
-void Run::operator delete(void* run) noexcept { release_run_storage(run); }
 
 Run::Run(std::unique_ptr<InputUnit> input, std::unique_ptr<OutputUnit> output)
     : input_(std::move(input)), output_(std::move(output)), report_(*output_) {}

@@ -23,12 +23,6 @@ class Run {
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
-  // A run holds the structure state, tens of kilobytes: it is placed on huge
-  // pages where the system offers them, so that filling it takes one page
-  // fault instead of dozens.
-  static void* operator new(std::size_t size);
-  static void operator delete(void* run) noexcept;
-
   // A run on input.txt and output.txt of `directory`, which should be an
   // absolute path: the messages print it as the start of the full path.
   static std::unique_ptr<Run> on_directory(const std::filesystem::path& directory, Console& console);

@@ -26,11 +26,6 @@ inline constexpr int kMathErrorStatus = 3;
 // The status of a run ended by a console interrupt (see interrupt.hpp).
 int interrupt_status(int event);
 
-// Storage for a run, a few megabytes aligned to 2 MiB (huge pages where the
-// system offers them). Raises std::bad_alloc.
-void* allocate_run_storage(std::size_t size);
-void release_run_storage(void* storage) noexcept;
-
 // Readies the heap for a run, first thing in the program (see the POSIX
 // layer; elsewhere it does nothing).
 void prepare_heap();

@@ -1,6 +1,5 @@
 // The process and its system on POSIX: getcwd, descriptor 2, statuses of
-// eight bits, a run on transparent huge pages and, with glibc, a heap mapped
-// ahead.
+// eight bits and, with glibc, a heap mapped ahead.
 #include <sys/mman.h>
 #include <unistd.h>
 #if defined(__GLIBC__)
@@ -11,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 
 #include "driver/system.hpp"
 
@@ -20,7 +18,6 @@ namespace wsphere {
 namespace {
 
 constexpr int kSignalStatusBase = 128;
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 // The working directory, or an empty path when the system cannot tell it
 // (the name then stays relative).
@@ -51,16 +48,6 @@ int severe_status(Msg msg) { return static_cast<int>(msg); }
 
 // 128 plus the signal number, as shells report a run ended by a signal.
 int interrupt_status(int signal) { return kSignalStatusBase + signal; }
-
-void* allocate_run_storage(std::size_t size) {
-  const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-  void* const storage = std::aligned_alloc(kHugePage, rounded);
-  if (storage == nullptr) throw std::bad_alloc();
-  ::madvise(storage, rounded, MADV_HUGEPAGE);  // only advice: without it the run works the same
-  return storage;
-}
-
-void release_run_storage(void* storage) noexcept { std::free(storage); }
 
 // A page of memory that a run touches for the first time costs it a page
 // fault, and in some virtual machines a fault is dear: about 10 µs of processor

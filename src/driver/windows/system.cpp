@@ -1,10 +1,6 @@
 // The process and its system on Windows: full path names as Windows writes
-// them, the standard error handle, 32-bit condition values as statuses, and a
-// run in aligned heap storage.
-#include <malloc.h>
+// them, the standard error handle and 32-bit condition values as statuses.
 #include <windows.h>
-
-#include <new>
 
 #include "driver/system.hpp"
 
@@ -17,8 +13,6 @@ namespace {
 constexpr unsigned long kSevereCondition = 0xC0000000UL;
 // The status Windows gives a process that control-C ended.
 constexpr unsigned long kControlCExit = 0xC000013AUL;
-
-constexpr std::size_t kRunAlignment = std::size_t{2} << 20;
 
 }  // namespace
 
@@ -61,14 +55,6 @@ int severe_status(Msg msg) {
 int interrupt_status(int event) {
   return event == CTRL_C_EVENT ? static_cast<int>(kControlCExit) : event;
 }
-
-void* allocate_run_storage(std::size_t size) {
-  void* const storage = ::_aligned_malloc(size, kRunAlignment);
-  if (storage == nullptr) throw std::bad_alloc();
-  return storage;
-}
-
-void release_run_storage(void* storage) noexcept { ::_aligned_free(storage); }
 
 void prepare_heap() {}
 

@@ -160,6 +160,11 @@ TEST(FreeFormReaderRepeats, CountsNullsAndLimits) {
       {"99999999999999999999*5\n", {"n"}, "E59@3"},
       {"+2*5\n", {"i"}, "E59@3"},
       {"+2*5\n", {"n"}, "[+2*5  ] | "},
+      // An asterisk after something other than digits makes no count.
+      {"1.5*2\n", {"r"}, "E59@3"},
+      {"a*b 7\n", {"ni"}, "[a*b   ] 7 | "},
+      {"5 2*\n", {"iii"}, "5 -1 -1 | "},
+      {"12*3,4\n", {"ii", "i"}, "3 3 | E24@3"},
   });
 }
 

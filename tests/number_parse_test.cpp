@@ -105,6 +105,10 @@ TEST(NumberParseInteger, DigitsRealsAndLimits) {
       {"-2147483648.9", -2147483647 - 1, ok}, {"2147483648.0", 0, nan},
       {"-2.147483649e9", 0, nan}, {"1e400", 0, nan},
       {"12a", 0, Fault::bad_character}, {"D2", 0, Fault::bad_character}, {"5e", 0, nan},
+      // Up to nine digits take the short path, ten and more the general one.
+      {"999999999", 999999999, ok}, {"-999999999", -999999999, ok},
+      {"1000000000", 1000000000, ok}, {"-0000000001", -1, ok}, {"7", 7, ok},
+      {"-", 0, nan}, {"", 0, nan}, {"5-", 0, nan}, {"-+5", 0, nan}, {"1 ", 0, Fault::bad_character},
   };
   for (const IntegerCase& c : cases) {
     SCOPED_TRACE(c.text);

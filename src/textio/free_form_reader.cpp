@@ -1,6 +1,7 @@
 #include "textio/free_form_reader.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -12,16 +13,20 @@ namespace wsphere::textio {
 namespace {
 
 bool is_white(char c) { return c == ' ' || c == '\t'; }
-// Blank, tab, comma and slash end a value.
-struct Separators {
-  bool of[256] = {};
-  constexpr Separators() {
-    for (const unsigned char c : {' ', '\t', ',', '/'}) of[c] = true;
+// Blank, tab, comma and slash end a value; an asterisk in it makes the digits
+// before it a repeat count.
+struct ByteClasses {
+  static constexpr std::uint8_t separator = 1;
+  static constexpr std::uint8_t asterisk = 2;
+  std::uint8_t of[256] = {};
+  constexpr ByteClasses() {
+    for (const unsigned char c : {' ', '\t', ',', '/'}) of[c] = separator;
+    of[static_cast<unsigned char>('*')] = asterisk;
   }
 };
-constexpr Separators kSeparators;
+constexpr ByteClasses kBytes;
 
-bool is_separator(char c) { return kSeparators.of[static_cast<unsigned char>(c)]; }
+bool is_separator(char c) { return kBytes.of[static_cast<unsigned char>(c)] == ByteClasses::separator; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_quote(char c) { return c == '\'' || c == '"'; }
 
@@ -46,38 +51,61 @@ void FreeFormReader::begin_statement() {
 }
 
 void FreeFormReader::read(std::int32_t& item) {
-  const Value* value = next_value(ItemKind::number);
-  if (value == nullptr) return;
+  const std::optional<ValueText> value = next_value(ItemKind::number);
+  if (!value) return;
   if (value->quoted) fail(Msg::syntax_error, unit_);
   item = checked(parse_integer(value->text), unit_);
 }
 
 void FreeFormReader::read(float& item) {
-  const Value* value = next_value(ItemKind::number);
-  if (value == nullptr) return;
+  const std::optional<ValueText> value = next_value(ItemKind::number);
+  if (!value) return;
   if (value->quoted) fail(Msg::syntax_error, unit_);
   item = checked(parse_real(value->text), unit_);
 }
 
 void FreeFormReader::read_text(char* item, std::size_t length) {
-  const Value* value = next_value(ItemKind::text);
-  if (value == nullptr) return;
-  const std::string& text = value->text;
+  const std::optional<ValueText> value = next_value(ItemKind::text);
+  if (!value) return;
+  const std::string_view text = value->text;
   if (text.size() > max_text_length) fail(Msg::syntax_error, unit_);
   const std::size_t kept = std::min(length, text.size());
   std::memcpy(item, text.data(), kept);
   std::memset(item + kept, ' ', length - kept);
 }
 
-// The value for the next item, or null when the item keeps its value.
-const FreeFormReader::Value* FreeFormReader::next_value(ItemKind kind) {
-  if (ended_) return nullptr;
+// The value for the next item, or nothing when the item keeps its value. The
+// text stays valid until the next item is read.
+std::optional<FreeFormReader::ValueText> FreeFormReader::next_value(ItemKind kind) {
+  if (ended_) return std::nullopt;
   if (repeats_left_ == 0) {
-    if (!reach_value()) return nullptr;
+    if (!reach_value()) return std::nullopt;
+    if (const std::string_view once = value_standing_once(); !once.empty()) return ValueText{once};
     read_value(kind);
   }
   --repeats_left_;
-  return value_.null ? nullptr : &value_;
+  if (value_.null) return std::nullopt;
+  return ValueText{value_.text, value_.quoted};
+}
+
+// The usual value: unquoted, with no repeat count, so its text is the bytes up
+// to the next separator; it is taken from the line as it stands. Empty (and
+// nothing taken) for any other value, which read_value reads.
+std::string_view FreeFormReader::value_standing_once() {
+  const std::size_t size = line_.size();
+  const char* const line = line_.data();
+  if (is_quote(line[position_])) return {};
+  std::size_t end = position_;
+  std::uint8_t seen = 0;
+  for (; end < size; ++end) {
+    const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(line[end])];
+    if (kind == ByteClasses::separator) break;
+    seen |= kind;
+  }
+  if (seen != 0) return {};
+  const std::string_view text(line + position_, end - position_);
+  position_ = end;
+  return text;
 }
 
 // Moves to the first byte of the next value, passing the comma that separates
@@ -103,8 +131,12 @@ bool FreeFormReader::reach_value() {
 // Skips blanks, tabs and line ends; returns the byte reached.
 char FreeFormReader::skip_white_space() {
   for (;;) {
-    while (position_ < line_.size() && is_white(line_[position_])) ++position_;
-    if (position_ < line_.size()) return line_[position_];
+    const char* const line = line_.data();
+    const std::size_t size = line_.size();
+    std::size_t position = position_;
+    while (position < size && is_white(line[position])) ++position;
+    position_ = position;
+    if (position < size) return line[position];
     advance_line();
   }
 }

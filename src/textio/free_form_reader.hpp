@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,7 +45,13 @@ class FreeFormReader {
     bool null = false;
   };
 
-  const Value* next_value(ItemKind kind);
+  struct ValueText {
+    std::string_view text;
+    bool quoted = false;
+  };
+
+  std::optional<ValueText> next_value(ItemKind kind);
+  std::string_view value_standing_once();
   bool reach_value();
   char skip_white_space();
   void advance_line();

@@ -173,26 +173,43 @@ std::optional<NumberForm> checked_form(std::string_view text, NumberFault& fault
 // does. False for anything else.
 bool plain_decimal(std::string_view text, float& value) {
   constexpr float kPowers[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F};
-  constexpr std::uint32_t kExactLimit = 1U << 24;
-  const bool negative = !text.empty() && text[0] == '-';
-  std::size_t pos = negative ? 1 : 0;
-  std::uint32_t digits = 0;
-  int count = 0;
-  int fraction = -1;  // digits after the point, once a point is seen
-  for (; pos < text.size(); ++pos) {
-    const char c = text[pos];
-    if (is_digit(c)) {
-      if (++count > 9) return false;
-      digits = digits * 10 + static_cast<std::uint32_t>(c - '0');
-      if (fraction >= 0) ++fraction;
-    } else if (c == '.' && fraction < 0) {
-      fraction = 0;
+  constexpr std::uint64_t kExactLimit = 1U << 24;
+  constexpr std::size_t kLongest = 10;  // nine digits and a point
+  constexpr std::size_t kNoPoint = std::string_view::npos;
+  const std::size_t size = text.size();
+  const std::size_t first = size > 0 && text[0] == '-' ? 1 : 0;
+  if (size - first > kLongest) return false;
+  std::uint64_t digits = 0;  // of at most ten digits, so it cannot wrap
+  std::size_t point = kNoPoint;
+  for (std::size_t pos = first; pos < size; ++pos) {
+    const unsigned digit = static_cast<unsigned char>(text[pos]) - unsigned{'0'};
+    if (digit < 10) {
+      digits = digits * 10 + digit;
+    } else if (text[pos] == '.' && point == kNoPoint) {
+      point = pos;
     } else {
       return false;
     }
   }
-  if (count == 0 || digits > kExactLimit) return false;
-  const float magnitude = static_cast<float>(digits) / kPowers[fraction < 0 ? 0 : fraction];
+  const std::size_t count = size - first - (point == kNoPoint ? 0 : 1);
+  if (count == 0 || count > 9 || digits > kExactLimit) return false;
+  const std::size_t fraction = point == kNoPoint ? 0 : size - point - 1;
+  const float magnitude = static_cast<float>(digits) / kPowers[fraction];
+  value = first == 1 ? -magnitude : magnitude;
+  return true;
+}
+
+// The usual integer, such as 152 or -3: an optional minus and one to nine
+// digits, which no 32-bit integer overflows. False for anything else.
+bool plain_integer(std::string_view text, std::int32_t& value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::size_t first = negative ? 1 : 0;
+  if (text.size() == first || text.size() - first > 9) return false;
+  std::int32_t magnitude = 0;
+  for (std::size_t pos = first; pos < text.size(); ++pos) {
+    if (!is_digit(text[pos])) return false;
+    magnitude = magnitude * 10 + (text[pos] - '0');
+  }
   value = negative ? -magnitude : magnitude;
   return true;
 }
@@ -208,6 +225,7 @@ ParsedNumber<float> parse_real(std::string_view text) {
 }
 
 ParsedNumber<std::int32_t> parse_integer(std::string_view text) {
+  if (std::int32_t value = 0; plain_integer(text, value)) return {value};
   NumberFault fault{};
   const std::optional<NumberForm> form = checked_form(text, fault);
   if (!form) return failure<std::int32_t>(fault);

@@ -26,15 +26,16 @@ bool LineSource::next_line(std::string& line) {
 // Drops the bytes already handed out and appends the next chunk of the file.
 bool LineSource::refill() {
   if (exhausted_) return false;
-  constexpr std::size_t kChunk = std::size_t{64} << 10;
   buffer_.erase(0, start_);
   start_ = 0;
-  const std::size_t kept = buffer_.size();
-  buffer_.resize(kept + kChunk);
-  const std::size_t count = source_.read(buffer_.data() + kept, kChunk);
-  buffer_.resize(kept + count);
-  if (count == 0) exhausted_ = true;
-  return count != 0;
+  char chunk[4096];
+  const std::size_t count = source_.read(chunk, sizeof chunk);
+  if (count == 0) {
+    exhausted_ = true;
+    return false;
+  }
+  buffer_.append(chunk, count);
+  return true;
 }
 
 }  // namespace wsphere::textio

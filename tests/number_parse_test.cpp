@@ -74,7 +74,10 @@ TEST(NumberParseReal, PlainDecimalsMatchTheLibrary) {
     ASSERT_EQ(std::bit_cast<std::uint32_t>(parsed.value), std::bit_cast<std::uint32_t>(expected));
   }
   for (const char* text : {"16777216", "16777217", "1677721.7", "-.16777217", "0.000000001",
-                           "999999999", "9.99999999", "-0.", "-0000", "1.6777215"}) {
+                           "999999999", "9.99999999", "-0.", "-0000", "1.6777215",
+                           // Zeros ending the fraction, dropped before the 2^24 limit.
+                           "101.117000", "1677721.60", "16777.2170", "-0.00000000", "100.000000",
+                           "167772.170", "1.67772170"}) {
     SCOPED_TRACE(text);
     float expected = 0.0F;
     const std::string_view view(text);

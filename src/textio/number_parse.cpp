@@ -166,11 +166,11 @@ std::optional<NumberForm> checked_form(std::string_view text, NumberFault& fault
 }
 
 // The usual input value, such as 0.4130000 or -12.5: an optional minus,
-// digits with at most one point, no exponent, at most nine digits of which
-// the whole makes a number up to 2^24. Such a number m / 10^f, f up to 9, is
-// the quotient of two floats that hold m and 10^f exactly, and the division
-// rounds it once to the nearest float, ties to even, as the general path
-// does. False for anything else.
+// digits with at most one point, no exponent, at most nine digits which,
+// without the zeros that end the fraction, make a number up to 2^24. Such a
+// number m / 10^f, f up to 9, is the quotient of two floats that hold m and
+// 10^f exactly, and the division rounds it once to the nearest float, ties
+// to even, as the general path does. False for anything else.
 bool plain_decimal(std::string_view text, float& value) {
   constexpr float kPowers[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F};
   constexpr std::uint64_t kExactLimit = 1U << 24;
@@ -192,8 +192,12 @@ bool plain_decimal(std::string_view text, float& value) {
     }
   }
   const std::size_t count = size - first - (point == kNoPoint ? 0 : 1);
-  if (count == 0 || count > 9 || digits > kExactLimit) return false;
-  const std::size_t fraction = point == kNoPoint ? 0 : size - point - 1;
+  if (count == 0 || count > 9) return false;
+  std::size_t fraction = point == kNoPoint ? 0 : size - point - 1;
+  // Zeros that end the fraction change neither the number nor its rounding:
+  // 101.117000 is 101117 / 10^3.
+  for (; digits > kExactLimit && fraction > 0 && digits % 10 == 0; --fraction) digits /= 10;
+  if (digits > kExactLimit) return false;
   const float magnitude = static_cast<float>(digits) / kPowers[fraction];
   value = first == 1 ? -magnitude : magnitude;
   return true;

@@ -148,7 +148,7 @@ inline void measure_all(const LaneConstants& k, const LaneCentre& c, const Liste
 // How many of the four lanes of a mask are set.
 inline int lanes_set(Ints4 mask) {
 #if defined(__SSE2__)
-  constexpr int kSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+  static constexpr int kSet[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
   return kSet[_mm_movemask_ps(reinterpret_cast<__m128>(mask))];
 #else
   return -(mask[0] + mask[1] + mask[2] + mask[3]);

@@ -165,6 +165,13 @@ TEST(FreeFormReaderRepeats, CountsNullsAndLimits) {
       {"a*b 7\n", {"ni"}, "[a*b   ] 7 | "},
       {"5 2*\n", {"iii"}, "5 -1 -1 | "},
       {"12*3,4\n", {"ii", "i"}, "3 3 | E24@3"},
+      // After the repeats, values are read one by one again.
+      {"2*5 7\n", {"iii"}, "5 5 7 | "},
+      {"2*ab cd\n", {"nnn"}, "[ab    ] [ab    ] [cd    ] | "},
+      // A quotation mark inside a number is a bad byte, inside text a byte.
+      {"1'2\n", {"i"}, "E59@3"},
+      {"1\"2 3\n", {"rr"}, "E59@3"},
+      {"O'1 5\n", {"ni"}, "[O'1   ] 5 | "},
   });
 }
 

@@ -13,15 +13,15 @@ namespace wsphere::textio {
 namespace {
 
 bool is_white(char c) { return c == ' ' || c == '\t'; }
-// Blank, tab, comma and slash end a value; an asterisk in it makes the digits
-// before it a repeat count.
+// Blank, tab, comma and slash end a value; an asterisk may make the digits
+// before it a repeat count, and a quotation mark may open quoted text.
 struct ByteClasses {
   static constexpr std::uint8_t separator = 1;
-  static constexpr std::uint8_t asterisk = 2;
+  static constexpr std::uint8_t unusual = 2;
   std::uint8_t of[256] = {};
   constexpr ByteClasses() {
     for (const unsigned char c : {' ', '\t', ',', '/'}) of[c] = separator;
-    of[static_cast<unsigned char>('*')] = asterisk;
+    for (const unsigned char c : {'*', '\'', '"'}) of[c] = unusual;
   }
 };
 constexpr ByteClasses kBytes;
@@ -51,6 +51,10 @@ void FreeFormReader::begin_statement() {
 }
 
 void FreeFormReader::read(std::int32_t& item) {
+  if (const std::string_view text = usual_value(); !text.empty()) {
+    item = checked(parse_integer(text), unit_);
+    return;
+  }
   const std::optional<ValueText> value = next_value(ItemKind::number);
   if (!value) return;
   if (value->quoted) fail(Msg::syntax_error, unit_);
@@ -58,6 +62,10 @@ void FreeFormReader::read(std::int32_t& item) {
 }
 
 void FreeFormReader::read(float& item) {
+  if (const std::string_view text = usual_value(); !text.empty()) {
+    item = checked(parse_real(text), unit_);
+    return;
+  }
   const std::optional<ValueText> value = next_value(ItemKind::number);
   if (!value) return;
   if (value->quoted) fail(Msg::syntax_error, unit_);
@@ -65,13 +73,41 @@ void FreeFormReader::read(float& item) {
 }
 
 void FreeFormReader::read_text(char* item, std::size_t length) {
-  const std::optional<ValueText> value = next_value(ItemKind::text);
-  if (!value) return;
-  const std::string_view text = value->text;
+  std::string_view text = usual_value();
+  if (text.empty()) {
+    const std::optional<ValueText> value = next_value(ItemKind::text);
+    if (!value) return;
+    text = value->text;
+  }
   if (text.size() > max_text_length) fail(Msg::syntax_error, unit_);
   const std::size_t kept = std::min(length, text.size());
   std::memcpy(item, text.data(), kept);
   std::memset(item + kept, ' ', length - kept);
+}
+
+// The usual value, taken from the current line as it stands: after blanks and
+// tabs, bytes up to a separator or the line's end, with no asterisk and no
+// quotation mark, so that it has no repeat count and no quotes. Empty, with
+// nothing taken, for anything else (a comma, a slash, the line's end, a
+// repeated or quoted value, a value still being repeated, an ended
+// statement), which next_value reads.
+std::string_view FreeFormReader::usual_value() {
+  if (ended_ || repeats_left_ != 0) return {};
+  const char* const line = line_.data();
+  const std::size_t size = line_.size();
+  std::size_t start = position_;
+  while (start < size && is_white(line[start])) ++start;
+  std::size_t end = start;
+  std::uint8_t seen = 0;
+  for (; end < size; ++end) {
+    const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(line[end])];
+    if (kind == ByteClasses::separator) break;
+    seen |= kind;
+  }
+  if (end == start || seen != 0) return {};
+  position_ = end;
+  after_comma_ = false;
+  return {line + start, end - start};
 }
 
 // The value for the next item, or nothing when the item keeps its value. The
@@ -80,32 +116,11 @@ std::optional<FreeFormReader::ValueText> FreeFormReader::next_value(ItemKind kin
   if (ended_) return std::nullopt;
   if (repeats_left_ == 0) {
     if (!reach_value()) return std::nullopt;
-    if (const std::string_view once = value_standing_once(); !once.empty()) return ValueText{once};
     read_value(kind);
   }
   --repeats_left_;
   if (value_.null) return std::nullopt;
   return ValueText{value_.text, value_.quoted};
-}
-
-// The usual value: unquoted, with no repeat count, so its text is the bytes up
-// to the next separator; it is taken from the line as it stands. Empty (and
-// nothing taken) for any other value, which read_value reads.
-std::string_view FreeFormReader::value_standing_once() {
-  const std::size_t size = line_.size();
-  const char* const line = line_.data();
-  if (is_quote(line[position_])) return {};
-  std::size_t end = position_;
-  std::uint8_t seen = 0;
-  for (; end < size; ++end) {
-    const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(line[end])];
-    if (kind == ByteClasses::separator) break;
-    seen |= kind;
-  }
-  if (seen != 0) return {};
-  const std::string_view text(line + position_, end - position_);
-  position_ = end;
-  return text;
 }
 
 // Moves to the first byte of the next value, passing the comma that separates

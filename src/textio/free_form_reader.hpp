@@ -51,7 +51,7 @@ class FreeFormReader {
   };
 
   std::optional<ValueText> next_value(ItemKind kind);
-  std::string_view value_standing_once();
+  std::string_view usual_value();
   bool reach_value();
   char skip_white_space();
   void advance_line();

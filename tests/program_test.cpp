@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/program.hpp"
+#include "driver/system.hpp"
 #include "e2e_support.hpp"
 
 namespace wsphere::testing {
@@ -68,6 +69,22 @@ TEST(InMemoryRun, RunsInOneProcessAreIndependent) {
     EXPECT_EQ(result.report, first[i].report);
   }
 }
+
+#ifndef _WIN32
+// The files' names in messages on POSIX systems: the working directory and the
+// name, with one slash between them also at the root.
+TEST(FullPath, JoinsTheWorkingDirectoryAndTheName) {
+  const fs::path before = fs::current_path();
+  TempDir dir;
+  for (const fs::path& where : {fs::path("/"), dir.path()}) {
+    fs::current_path(where);
+    const std::string directory = fs::current_path().string();
+    const std::string expected = directory == "/" ? "/input.txt" : directory + "/input.txt";
+    EXPECT_EQ(full_path("input.txt"), expected);
+  }
+  fs::current_path(before);
+}
+#endif
 
 }  // namespace
 }  // namespace wsphere::testing

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
+#include <string>
 
 #include "driver/system.hpp"
 
@@ -19,20 +19,26 @@ namespace {
 
 constexpr int kSignalStatusBase = 128;
 
-// The working directory, or an empty path when the system cannot tell it
-// (the name then stays relative).
-std::filesystem::path working_directory() {
+// The working directory, or nothing when the system cannot tell it (the name
+// then stays relative).
+std::string working_directory() {
   std::string buffer(4096, '\0');
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE) return {};
     buffer.resize(buffer.size() * 2);
   }
-  return std::filesystem::path(buffer.c_str());
+  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+  return buffer;
 }
 
 }  // namespace
 
-std::string full_path(std::string_view name) { return (working_directory() / name).string(); }
+// The name in the working directory; only the root itself ends with a slash.
+std::string full_path(std::string_view name) {
+  std::string path = working_directory();
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path.append(name);
+}
 
 void write_stderr(std::string_view text) {
   while (!text.empty()) {

@@ -25,14 +25,22 @@ struct Bins {
   }
 };
 
-// Bins along one axis that hold the partners of an atom in bin `home`.
-std::vector<int> near_bins(int home, int count) {
-  std::vector<int> out;
+// Bins along one axis that hold the partners of an atom in bin `home`: at
+// most three, without allocating (this runs for every atom of a kind).
+struct NearBins {
+  std::array<int, 3> bin{};
+  int count = 0;
+  const int* begin() const { return bin.data(); }
+  const int* end() const { return bin.data() + count; }
+};
+
+NearBins near_bins(int home, int count) {
+  NearBins out;
   if (count <= 3) {
-    for (int b = 0; b < count; ++b) out.push_back(b);
+    for (int b = 0; b < count; ++b) out.bin[static_cast<std::size_t>(out.count++)] = b;
     return out;
   }
-  for (int step = -1; step <= 1; ++step) out.push_back((home + step + count) % count);
+  for (int step = -1; step <= 1; ++step) out.bin[static_cast<std::size_t>(out.count++)] = (home + step + count) % count;
   return out;
 }
 

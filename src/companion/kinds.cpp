@@ -1,6 +1,7 @@
 #include "companion/kinds.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
 
@@ -10,11 +11,6 @@
 namespace wsphere::companion {
 
 namespace {
-
-std::string padded(std::string text, std::size_t width) {
-  text.resize(std::max(text.size(), width), ' ');
-  return text;
-}
 
 std::string decimals4(double value) {
   char buffer[64];
@@ -60,19 +56,24 @@ std::vector<std::string> atom_names(const std::vector<Atom>& atoms,
   return names;
 }
 
+// Called for every atom of a structure: the symbols of the usual few kinds
+// are padded on the stack, without allocating.
 std::vector<int> kinds_of_name(const std::string& name, const std::vector<std::string>& kinds) {
   AtomName bytes;
-  const std::string text = padded(name.substr(0, bytes.size()), bytes.size());
-  std::copy(text.begin(), text.end(), bytes.begin());
-  std::vector<KindSymbol> symbols;
-  for (const std::string& kind : kinds) {
-    const std::string symbol = padded(kind.substr(0, 2), 2);
-    symbols.push_back({symbol[0], symbol[1]});
+  bytes.fill(' ');
+  std::copy_n(name.begin(), std::min(name.size(), bytes.size()), bytes.begin());
+  constexpr std::size_t kFew = 16;
+  std::array<KindSymbol, kFew> few{};
+  std::vector<KindSymbol> many(kinds.size() > kFew ? kinds.size() : 0);
+  KindSymbol* const symbols = kinds.size() > kFew ? many.data() : few.data();
+  for (std::size_t m = 0; m < kinds.size(); ++m) {
+    symbols[m] = {' ', ' '};
+    std::copy_n(kinds[m].begin(), std::min<std::size_t>(kinds[m].size(), 2), symbols[m].begin());
   }
   std::vector<int> found;
   const int count = static_cast<int>(kinds.size());
   for (int m = 1; m <= count; ++m) {
-    if (belongs_to_kind(bytes, symbols.data(), count, m)) found.push_back(m - 1);
+    if (belongs_to_kind(bytes, symbols, count, m)) found.push_back(m - 1);
   }
   return found;
 }

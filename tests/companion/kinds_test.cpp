@@ -64,6 +64,12 @@ TEST(Kinds, MembershipOfNamesAsWsphereReadsThem) {
       {{"H", "O", "C"}, "C", {2}},            // a one-character name
       {{"Silicon", "O"}, "Si1", {0}},         // symbols count by two characters
       {{"Al", "O"}, "Al1000000", {0}},
+      {{"", "O"}, "  1", {0}},                 // an empty symbol is two blanks
+      // More kinds than the few held without allocating.
+      {{"H", "He", "Li", "Be", "B", "C", "N", "O", "F", "Ne", "Na", "Mg", "Al", "Si", "P", "S", "Cl", "K"},
+       "K 7", {17}},
+      {{"H", "He", "Li", "Be", "B", "C", "N", "O", "F", "Ne", "Na", "Mg", "Al", "Si", "P", "S", "Cl", "K"},
+       "Cl2", {16}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(kinds_of_name(c.name, c.kinds), c.expected) << c.name << " in " << c.kinds.front() << "...";

@@ -51,10 +51,6 @@ void FreeFormReader::begin_statement() {
 }
 
 void FreeFormReader::read(std::int32_t& item) {
-  if (const std::string_view text = usual_value(); !text.empty()) {
-    item = checked(parse_integer(text), unit_);
-    return;
-  }
   const std::optional<ValueText> value = next_value(ItemKind::number);
   if (!value) return;
   if (value->quoted) fail(Msg::syntax_error, unit_);
@@ -62,10 +58,6 @@ void FreeFormReader::read(std::int32_t& item) {
 }
 
 void FreeFormReader::read(float& item) {
-  if (const std::string_view text = usual_value(); !text.empty()) {
-    item = checked(parse_real(text), unit_);
-    return;
-  }
   const std::optional<ValueText> value = next_value(ItemKind::number);
   if (!value) return;
   if (value->quoted) fail(Msg::syntax_error, unit_);
@@ -73,12 +65,9 @@ void FreeFormReader::read(float& item) {
 }
 
 void FreeFormReader::read_text(char* item, std::size_t length) {
-  std::string_view text = usual_value();
-  if (text.empty()) {
-    const std::optional<ValueText> value = next_value(ItemKind::text);
-    if (!value) return;
-    text = value->text;
-  }
+  const std::optional<ValueText> value = next_value(ItemKind::text);
+  if (!value) return;
+  const std::string_view text = value->text;
   if (text.size() > max_text_length) fail(Msg::syntax_error, unit_);
   const std::size_t kept = std::min(length, text.size());
   std::memcpy(item, text.data(), kept);
@@ -90,7 +79,7 @@ void FreeFormReader::read_text(char* item, std::size_t length) {
 // quotation mark, so that it has no repeat count and no quotes. Empty, with
 // nothing taken, for anything else (a comma, a slash, the line's end, a
 // repeated or quoted value, a value still being repeated, an ended
-// statement), which next_value reads.
+// statement), which the rest of next_value reads.
 std::string_view FreeFormReader::usual_value() {
   if (ended_ || repeats_left_ != 0) return {};
   const char* const line = line_.data();
@@ -113,6 +102,7 @@ std::string_view FreeFormReader::usual_value() {
 // The value for the next item, or nothing when the item keeps its value. The
 // text stays valid until the next item is read.
 std::optional<FreeFormReader::ValueText> FreeFormReader::next_value(ItemKind kind) {
+  if (const std::string_view usual = usual_value(); !usual.empty()) return ValueText{usual};
   if (ended_) return std::nullopt;
   if (repeats_left_ == 0) {
     if (!reach_value()) return std::nullopt;

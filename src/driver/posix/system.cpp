@@ -56,7 +56,7 @@ int severe_status(Msg msg) { return static_cast<int>(msg); }
 int interrupt_status(int signal) { return kSignalStatusBase + signal; }
 
 // A page of memory that a run touches for the first time costs it a page
-// fault, and in some virtual machines a fault is dear: about 10 µs of processor
+// fault, and in some virtual machines a fault is dear: 10 to 25 µs of processor
 // time here, where a page mapped ahead by madvise costs 1 µs. So the heap is
 // grown once by what a run of a thousand atoms uses and mapped in one call;
 // it is kept to the end rather than given back as blocks are freed (see the

@@ -38,7 +38,7 @@ set_target_properties(wsphere_analysis wsphere_core wsphere_input_core PROPERTIE
 
 set(WSPHERE_PYTHON_DIR ${CMAKE_CURRENT_BINARY_DIR}/python/wsphere)
 # No link-time optimisation: the analysis keeps the rounding it has in the program.
-pybind11_add_module(wsphere_python MODULE NO_EXTRAS python/bindings/module.cpp python/bindings/bond_reference.cpp)
+pybind11_add_module(wsphere_python MODULE NO_EXTRAS python/bindings/module.cpp)
 set_target_properties(wsphere_python PROPERTIES
   OUTPUT_NAME _core
   LIBRARY_OUTPUT_DIRECTORY ${WSPHERE_PYTHON_DIR})

@@ -22,14 +22,16 @@
 #include <utility>
 #include <vector>
 
-#include "bond_reference.hpp"
 #include "companion/cif_file.hpp"
 #include "companion/crystal.hpp"
 #include "companion/expansion.hpp"
 #include "companion/gulp_files.hpp"
 #include "companion/geometry.hpp"
 #include "companion/input_file.hpp"
+#include "companion/bond_search.hpp"
+#include "companion/kind_plan.hpp"
 #include "companion/kinds.hpp"
+#include "companion/source_files.hpp"
 #include "companion/text_scan.hpp"
 #include "core/condition.hpp"
 #include "driver/program.hpp"
@@ -257,21 +259,22 @@ companion::Crystal crystal_of(const std::string& file, const std::array<double, 
   return crystal;
 }
 
-double given_reference(const std::string& kind, double reference) {
-  if (!std::isfinite(reference)) throw InputError("the reference distance of kind " + kind + " is not finite");
-  return reference;
-}
+using KindChoice = std::optional<std::vector<std::pair<std::string, std::optional<double>>>>;
 
-// The mean bond distance of kind m, as wsphere-input measures it; the warning
-// of a placeholder goes to `placeholders`.
-double measured_reference(const companion::Crystal& crystal, const std::vector<std::string>& names,
-                          const std::vector<std::string>& kinds, std::size_t m, double limit,
-                          std::vector<std::string>& placeholders) {
-  const companion::BondMean bond = measured_bond_distance(crystal, names, kinds, static_cast<int>(m), limit);
-  const companion::Reference reference =
-      companion::reference_from(bond, kinds, m, limit, "(\"" + kinds[m] + "\", REF) in kinds");
-  if (!reference.warning.empty()) placeholders.push_back(reference.warning);
-  return reference.value;
+// The kinds as Python gives them, checked, for the companion's planner.
+companion::KindRequest kind_request(const KindChoice& kind_choice, std::optional<double> bond_limit) {
+  companion::KindRequest request;
+  request.option = "kind";
+  request.reference_advice = "(\"X\", REF) in kinds";
+  request.bond_limit = bond_limit;
+  if (!kind_choice) return request;
+  for (const auto& [symbol, reference] : *kind_choice) {
+    if (reference && !std::isfinite(*reference)) {
+      throw InputError("the reference distance of kind " + symbol + " is not finite");
+    }
+    request.kinds.push_back({symbol, reference});
+  }
+  return request;
 }
 
 // wsphere.ReferenceWarning, set when the module is made.
@@ -281,8 +284,19 @@ PyObject* reference_warning = nullptr;
 // filter that turns warnings into errors raises here.
 void warn_about_placeholders(const std::vector<std::string>& placeholders) {
   for (const std::string& text : placeholders) {
+    if (text.empty()) continue;
     if (PyErr_WarnEx(reference_warning, text.c_str(), 2) != 0) throw py::error_already_set();
   }
+}
+
+// Every warning of a plan, in the order wsphere-input prints them.
+std::vector<std::string> plan_warnings(const companion::KindPlan& plan) {
+  std::vector<std::string> warnings = plan.kind_warnings;
+  if (plan.chosen && !plan.chosen->warning.empty()) warnings.push_back(plan.chosen->warning);
+  for (const std::string& text : plan.placeholders) {
+    if (!text.empty()) warnings.push_back(text);
+  }
+  return warnings;
 }
 
 companion::Crystal crystal_of(const std::string& file, const std::array<double, 6>& cell,
@@ -292,53 +306,34 @@ companion::Crystal crystal_of(const std::string& file, const std::array<double, 
 
 py::dict prepare(const std::vector<std::string>& elements, const std::vector<double>& initial_cell,
                  const std::vector<double>& minimised_cell, const DoubleArray& initial,
-                 const DoubleArray& minimised, double radius, double bond_limit,
-                 const std::optional<std::vector<std::pair<std::string, std::optional<double>>>>& kind_choice) {
+                 const DoubleArray& minimised, double radius, std::optional<double> bond_limit,
+                 const KindChoice& kind_choice) {
   check_positions(initial, "initial");
   check_positions(minimised, "minimised");
   check_counts(elements.size(), initial, minimised);
   check_length(radius, "sphere radius");
-  check_length(bond_limit, "bond limit");
+  if (bond_limit) check_length(*bond_limit, "bond limit");
   for (const std::string& element : elements) {
     if (element.empty()) throw InputError("an atom has no element symbol");
   }
   const auto first_cell = cell_values(initial_cell, "initial");
   const auto second_cell = cell_values(minimised_cell, "minimised");
   const companion::Crystal crystal = crystal_of("initial", first_cell, elements, initial);
+  const companion::KindRequest request = kind_request(kind_choice, bond_limit);
 
-  std::vector<std::string> kinds;
-  if (kind_choice && !kind_choice->empty()) {
-    for (const auto& choice : *kind_choice) kinds.push_back(choice.first);
-    if (kind_choice->back().second) {
-      throw InputError("kind " + kinds.back() + ": the last kind takes no reference distance");
-    }
-  } else {
-    kinds = companion::default_kind_symbols(crystal.atoms);
-  }
-  for (std::size_t m = 0; m < kinds.size(); ++m) {
-    if (kinds[m].empty()) throw InputError("a kind needs a symbol");
-    for (std::size_t k = 0; k < m; ++k) {
-      if (kinds[k] == kinds[m]) throw InputError("kind " + kinds[m] + " is given twice");
-    }
-  }
-  const std::vector<std::string> names = companion::atom_names(crystal.atoms, kinds);
-
-  // Measuring references visits the neighbours of every atom of a kind: the
-  // other Python threads go on meanwhile.
-  std::vector<float> references(kinds.size(), 0.0f);
-  std::vector<std::string> placeholders;
+  // The plan visits the neighbours of many atoms: the other Python threads
+  // go on meanwhile.
+  companion::KindPlan plan;
   {
     py::gil_scoped_release release;
-    for (std::size_t m = 0; m + 1 < kinds.size(); ++m) {
-      const bool given = kind_choice && m < kind_choice->size() && (*kind_choice)[m].second;
-      const double reference = given ? given_reference(kinds[m], *(*kind_choice)[m].second)
-                                     : measured_reference(crystal, names, kinds, m, bond_limit, placeholders);
-      references[m] = printed("%.4f", reference);
-    }
+    plan = companion::plan_kinds(crystal, request);
   }
-  warn_about_placeholders(placeholders);
+  warn_about_placeholders(plan.placeholders);
   py::list kind_list;
-  for (std::size_t m = 0; m < kinds.size(); ++m) kind_list.append(py::make_tuple(kinds[m], references[m]));
+  for (std::size_t m = 0; m < plan.kinds.size(); ++m) {
+    const float reference = m < plan.references.size() ? printed("%.4f", plan.references[m]) : 0.0f;
+    kind_list.append(py::make_tuple(plan.kinds[m], reference));
+  }
 
   const auto n = static_cast<py::ssize_t>(elements.size());
   FloatArray first({n, py::ssize_t{3}});
@@ -356,20 +351,17 @@ py::dict prepare(const std::vector<std::string>& elements, const std::vector<dou
     for (double v : cell) out.push_back(printed("%.6f", v));
     return out;
   };
-  py::list warnings;
-  for (const std::string& warning : companion::kind_warnings(crystal.atoms, names, kinds)) warnings.append(warning);
-  for (const std::string& warning : placeholders) warnings.append(warning);
-
   py::dict out;
-  out["names"] = names;
+  out["names"] = plan.names;
   out["kinds"] = kind_list;
   out["initial_cell"] = printed_cell(first_cell);
   out["minimised_cell"] = printed_cell(second_cell);
   out["initial"] = first;
   out["minimised"] = second;
   out["radius"] = printed("%.4f", radius);
-  out["bond_limit"] = printed("%.4f", bond_limit);
-  out["warnings"] = warnings;
+  out["bond_limit"] = printed("%.4f", plan.bond_limit);
+  out["bond_limit_chosen"] = plan.chosen.has_value();
+  out["warnings"] = plan_warnings(plan);
   return out;
 }
 
@@ -398,126 +390,104 @@ py::dict state_dict(const companion::Crystal& crystal) {
   return out;
 }
 
-void check_readable(const std::string& path) {
-  namespace fs = std::filesystem;
-  if (!fs::exists(path)) throw InputError(path + ": no such file");
-  if (!fs::is_regular_file(path)) throw InputError(path + ": not a regular file");
-}
-
-std::string extension_of(const std::string& path) {
-  return companion::lower(std::filesystem::path(path).extension().string());
-}
-
-// The states a file gives: one for .gin, .res and .cif, two for .gout (its
-// input structure alone with `initial_only`, so that a run without a final
-// structure still gives it).
-py::list read_states(const std::string& path, bool initial_only) {
-  const std::string extension = extension_of(path);
-  if (extension != ".gin" && extension != ".res" && extension != ".cif" && extension != ".gout") {
-    throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
-  }
-  check_readable(path);
+// The states a file gives: one for .gin, .res and .cif, two for a printed
+// output (known by its content; its input structure alone with
+// `initial_only`, so that a run without a final structure still gives it),
+// of the configuration chosen (0: the only one). The last dict of an output's
+// pair carries whether the optimisation converged and GULP's notice.
+py::list read_states(const std::string& path, bool initial_only, int configuration) {
+  if (configuration < 0) throw InputError("the configuration is a number from 1");
   // Reading and the expansion by symmetry touch no Python object: other
   // threads (a batch's other runs) go on meanwhile.
   std::vector<companion::Crystal> states;
+  bool converged = true;
+  std::string notice;
   {
     py::gil_scoped_release release;
     std::vector<companion::SourceState> sources;
-    if (extension == ".gout" && initial_only) {
-      sources.push_back(companion::read_gulp_output_initial(path));
-    } else if (extension == ".gout") {
-      companion::RunStates run = companion::read_gulp_output(path);
+    const companion::FileKind kind = companion::kind_of_file(path);
+    if (kind == companion::FileKind::gulp_output && !initial_only) {
+      companion::RunStates run = companion::read_gulp_output(path, configuration);
       sources.push_back(std::move(run.initial));
       sources.push_back(std::move(run.final));
-    } else if (extension == ".cif") {
-      sources.push_back(companion::read_cif_file(path));
+      converged = run.converged;
+      notice = run.notice;
     } else {
-      sources.push_back(companion::read_gulp_input(path));
+      sources.push_back(companion::state_of_file(path, false, configuration));
     }
     for (const companion::SourceState& source : sources) states.push_back(companion::expand(source));
   }
   py::list out;
   for (const companion::Crystal& state : states) out.append(state_dict(state));
+  py::dict last = out[out.size() - 1];
+  last["converged"] = converged;
+  last["notice"] = notice;
   return out;
 }
 
 // ---------------------------------------------------------------------------
-// A .gout run read and analysed in one call, for many runs at once
+// A printed output read and analysed in one call, for many runs at once
 // (wsphere-batch): the steps of read_pair(), prepare() and analyse() on the
 // regular path, all of it without the GIL and without Python objects in
 // between. Its values are those of analyse(*read_pair(path), ...). Whatever is
-// not regular (a reader's error, states that differ, a kind without a measured
-// reference, a cell the printed values spoil) gives None: the caller then takes
-// the Python path, which raises or warns as the package does.
+// not regular (a reader's error, states that differ, a kind without a
+// reference, a cell the printed values spoil) gives None: the caller then
+// takes the Python path, which raises or warns as the package does.
 
 struct GoutAnalysis {
-  std::vector<std::string> names;
-  std::vector<std::string> kinds;
+  companion::KindPlan plan;
   std::vector<float> references;
-  std::vector<std::string> warnings;
   float radius = 0.0f;
   float bond_limit = 0.0f;
+  bool converged = true;
+  std::string notice;
   Results results;
 };
 
-using KindChoice = std::optional<std::vector<std::pair<std::string, std::optional<double>>>>;
-
-std::optional<GoutAnalysis> analysed_gout(const std::string& path, double radius, double bond_limit,
-                                          const KindChoice& kind_choice) {
-  companion::RunStates run = companion::read_gulp_output(path);
-  const companion::Crystal first_state = companion::expand(run.initial);
-  const companion::Crystal second_state = companion::expand(run.final);
-  const std::size_t n = first_state.atoms.size();
-  if (n == 0 || second_state.atoms.size() != n) return std::nullopt;
-  std::vector<std::string> elements;
-  std::vector<double> initial(3 * n), minimised(3 * n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const companion::Atom& a = first_state.atoms[i];
-    const companion::Atom& b = second_state.atoms[i];
-    if (a.element != b.element || a.element.empty()) return std::nullopt;
-    elements.push_back(a.element);
+bool same_atoms(const companion::Crystal& first, const companion::Crystal& second) {
+  if (first.atoms.empty() || second.atoms.size() != first.atoms.size()) return false;
+  for (std::size_t i = 0; i < first.atoms.size(); ++i) {
+    const companion::Atom& a = first.atoms[i];
+    const companion::Atom& b = second.atoms[i];
+    if (a.element != b.element || a.element.empty()) return false;
     for (std::size_t k = 0; k < 3; ++k) {
-      initial[3 * i + k] = a.frac[k];
-      minimised[3 * i + k] = b.frac[k];
-      if (!std::isfinite(a.frac[k]) || !std::isfinite(b.frac[k])) return std::nullopt;
+      if (!std::isfinite(a.frac[k]) || !std::isfinite(b.frac[k])) return false;
     }
   }
-  if (!std::isfinite(radius) || !(radius > 0.0) || !std::isfinite(bond_limit) || !(bond_limit > 0.0)) return std::nullopt;
+  return true;
+}
+
+std::vector<double> positions_of(const companion::Crystal& crystal) {
+  std::vector<double> out;
+  for (const companion::Atom& atom : crystal.atoms) out.insert(out.end(), atom.frac.begin(), atom.frac.end());
+  return out;
+}
+
+std::optional<GoutAnalysis> analysed_gout(const std::string& path, int configuration, double radius,
+                                          std::optional<double> bond_limit, const KindChoice& kind_choice) {
+  companion::RunStates run = companion::read_gulp_output(path, configuration);
+  const companion::Crystal first_state = companion::expand(run.initial);
+  const companion::Crystal second_state = companion::expand(run.final);
+  if (!same_atoms(first_state, second_state)) return std::nullopt;
+  if (!std::isfinite(radius) || !(radius > 0.0)) return std::nullopt;
+  if (bond_limit && (!std::isfinite(*bond_limit) || !(*bond_limit > 0.0))) return std::nullopt;
   auto values = [](const companion::Cell& c) { return std::vector<double>{c.a, c.b, c.c, c.alpha, c.beta, c.gamma}; };
   const auto first_cell = cell_values(values(first_state.cell), "initial");
   const auto second_cell = cell_values(values(second_state.cell), "minimised");
+  std::vector<std::string> elements;
+  for (const companion::Atom& atom : first_state.atoms) elements.push_back(atom.element);
+  const std::vector<double> initial = positions_of(first_state);
+  const std::vector<double> minimised = positions_of(second_state);
   const companion::Crystal crystal = crystal_of("initial", first_cell, elements, initial.data());
 
   GoutAnalysis out;
-  if (kind_choice && !kind_choice->empty()) {
-    for (const auto& choice : *kind_choice) out.kinds.push_back(choice.first);
-    if (kind_choice->back().second) return std::nullopt;
-  } else {
-    out.kinds = companion::default_kind_symbols(crystal.atoms);
-  }
-  for (std::size_t m = 0; m < out.kinds.size(); ++m) {
-    if (out.kinds[m].empty()) return std::nullopt;
-    for (std::size_t k = 0; k < m; ++k) {
-      if (out.kinds[k] == out.kinds[m]) return std::nullopt;
-    }
-  }
-  out.names = companion::atom_names(crystal.atoms, out.kinds);
-  out.references.assign(out.kinds.size(), 0.0f);
-  for (std::size_t m = 0; m + 1 < out.kinds.size(); ++m) {
-    double reference = 0.0;
-    if (kind_choice && m < kind_choice->size() && (*kind_choice)[m].second) {
-      reference = *(*kind_choice)[m].second;
-      if (!std::isfinite(reference)) return std::nullopt;
-    } else {
-      const companion::BondMean bond = measured_bond_distance(crystal, out.names, out.kinds, static_cast<int>(m), bond_limit);
-      if (bond.atoms == 0 || bond.count == 0) return std::nullopt;
-      reference = bond.mean;
-    }
-    out.references[m] = printed("%.4f", reference);
-  }
-  out.warnings = companion::kind_warnings(crystal.atoms, out.names, out.kinds);
+  out.plan = companion::plan_kinds(crystal, kind_request(kind_choice, bond_limit));
+  out.converged = run.converged;
+  out.notice = run.notice;
+  for (double reference : out.plan.references) out.references.push_back(printed("%.4f", reference));
+  out.references.push_back(0.0f);
   out.radius = printed("%.4f", radius);
-  out.bond_limit = printed("%.4f", bond_limit);
+  out.bond_limit = printed("%.4f", out.plan.bond_limit);
   if (!(out.radius > 0.0f)) return std::nullopt;
 
   // What analyse() makes of the prepared values.
@@ -527,7 +497,8 @@ std::optional<GoutAnalysis> analysed_gout(const std::string& path, double radius
   Structure structure;
   structure.initial_cell = cell_of(cell_values(printed_first, "initial"));
   structure.minimised_cell = cell_of(cell_values(printed_second, "minimised"));
-  structure.names = out.names;
+  structure.names = out.plan.names;
+  const std::size_t n = elements.size();
   structure.initial_positions.resize(n);
   structure.minimised_positions.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -537,35 +508,36 @@ std::optional<GoutAnalysis> analysed_gout(const std::string& path, double radius
                                         printed_coordinate(minimised[3 * i + 2])};
   }
   Settings settings{out.radius, out.bond_limit, {}};
-  for (std::size_t m = 0; m < out.kinds.size(); ++m) settings.kinds.push_back({out.kinds[m], out.references[m]});
+  for (std::size_t m = 0; m < out.plan.kinds.size(); ++m) settings.kinds.push_back({out.plan.kinds[m], out.references[m]});
   out.results = wsphere::analyse(structure, settings);
   return out;
 }
 
-py::object analyse_gout(const std::string& path, double radius, double bond_limit, const KindChoice& kind_choice) {
-  if (extension_of(path) != ".gout") return py::none();
+py::object analyse_gout(const std::string& path, int configuration, double radius, std::optional<double> bond_limit,
+                        const KindChoice& kind_choice) {
   std::optional<GoutAnalysis> analysis;
   {
     py::gil_scoped_release release;
     try {
-      analysis = analysed_gout(path, radius, bond_limit, kind_choice);
+      analysis = analysed_gout(path, configuration, radius, bond_limit, kind_choice);
     } catch (...) {
       analysis.reset();  // the Python path tells what went wrong
     }
   }
   if (!analysis) return py::none();
   const Results& results = analysis->results;
+  const companion::KindPlan& plan = analysis->plan;
   py::list kinds, statistics;
-  for (std::size_t m = 0; m < analysis->kinds.size(); ++m) {
-    kinds.append(py::make_tuple(analysis->kinds[m], analysis->references[m]));
-  }
+  for (std::size_t m = 0; m < plan.kinds.size(); ++m) kinds.append(py::make_tuple(plan.kinds[m], analysis->references[m]));
   for (const KindResult& k : results.kinds) statistics.append(py::make_tuple(k.member_count, k.mean_w, k.sigma));
   py::dict out;
-  out["names"] = analysis->names;
+  out["names"] = plan.names;
   out["kinds"] = kinds;
-  out["warnings"] = analysis->warnings;
+  out["warnings"] = plan_warnings(plan);
   out["radius"] = analysis->radius;
   out["bond_limit"] = analysis->bond_limit;
+  out["converged"] = analysis->converged;
+  out["notice"] = analysis->notice;
   put_atom_columns(results, out);
   out["statistics"] = statistics;
   return out;
@@ -661,7 +633,7 @@ py::tuple compare_references(const std::vector<std::string>& elements, const std
   if (static_cast<std::size_t>(positions.shape(0)) != elements.size()) throw InputError("one element per atom");
   const companion::Crystal crystal = crystal_of("initial", cell_values(cell, "initial"), elements, positions);
   const std::vector<std::string> names = companion::atom_names(crystal.atoms, kinds);
-  const companion::BondMean fast = measured_bond_distance(crystal, names, kinds, kind, limit);
+  const companion::BondMean fast = companion::measured_bond_distance(crystal, names, kinds, kind, limit);
   const companion::BondMean plain = companion::mean_bond_distance(crystal, names, kinds, kind, limit);
   return py::make_tuple(py::make_tuple(fast.mean, fast.count, fast.atoms),
                         py::make_tuple(plain.mean, plain.count, plain.atoms));
@@ -692,16 +664,23 @@ PYBIND11_MODULE(_core, m) {
         "W and compliance of every atom; positions as (n, 3) singles; the atoms shared among `threads` "
         "threads (0: one per processor).");
   m.def("prepare", &prepare, py::arg("elements"), py::arg("initial_cell"), py::arg("minimised_cell"),
-        py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit"),
+        py::arg("initial"), py::arg("minimised"), py::arg("radius"), py::arg("bond_limit") = py::none(),
         py::arg("kinds") = py::none(),
-        "Kinds, names, references and singles as wsphere-input would write them to input.txt.");
+        "Kinds, names, references, the bond limit (None: chosen from the structure) and singles as "
+        "wsphere-input would write them to input.txt.");
   m.def("_compare_references", &compare_references, py::arg("elements"), py::arg("cell"), py::arg("positions"),
         py::arg("kinds"), py::arg("kind"), py::arg("limit"));
   m.def("read_states", &read_states, py::arg("path"), py::arg("initial_only") = false,
-        "The states of a .gin, .res or .cif file (one) or a .gout file (initial and final, or the initial "
-        "one alone).");
-  m.def("analyse_gout", &analyse_gout, py::arg("path"), py::arg("radius"), py::arg("bond_limit"),
-        py::arg("kinds") = py::none(),
+        py::arg("configuration") = 0,
+        "The states of a .gin, .res or .cif file (one) or a printed output (initial and final, or the "
+        "initial one alone) of one configuration (0: the only one).");
+  m.def("is_gulp_output", [](const py::bytes& head) { return wsphere::companion::is_gulp_output(std::string(head)); },
+        py::arg("head"), "Whether the first bytes of a file are GULP's printed output.");
+  m.def("count_configurations", [](const py::bytes& text) { return wsphere::companion::count_configurations(std::string(text)); },
+        py::arg("text"), "The configurations a printed output holds.");
+  m.attr("HEAD_BYTES") = wsphere::companion::kHeadBytes;
+  m.def("analyse_gout", &analyse_gout, py::arg("path"), py::arg("configuration"), py::arg("radius"),
+        py::arg("bond_limit") = py::none(), py::arg("kinds") = py::none(),
         "analyse(*read_pair(path)) of a .gout in one call without the GIL, as plain values; None where the "
         "Python path must decide (errors, warnings of the readers).");
   m.def("read_input", &read_input, py::arg("input"), "The structure and settings of input.txt bytes.");

@@ -28,6 +28,7 @@ _HOMES = {
     "run": "wsphere.analysis",
     "RunResult": "wsphere.analysis",
     "InputError": "wsphere.structures",
+    "ConvergenceWarning": "wsphere.structures",
     "ReferenceWarning": "wsphere.analysis",
     "read_report": "wsphere.report",
     "Report": "wsphere.report",

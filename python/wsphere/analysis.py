@@ -31,7 +31,11 @@ class Result:
     members, bonded  int arrays: atoms in the sphere, of them within the bond limit
     kind           int array: index into `kinds` of the atom's kind, -1 for none
     order          atom indices by ascending W, as the report's ordered table
-    names, kinds, references, statistics, radius, bond_limit
+    names, kinds, references, statistics, radius
+    bond_limit     as used (a single); `bond_limit_chosen` tells whether it was
+                   chosen from the structure rather than given
+    converged      False when the minimised state came from an optimisation
+                   that ended without a minimum (`notice` quotes GULP)
     """
 
     def __init__(self, prepared, raw):
@@ -40,6 +44,9 @@ class Result:
         self.references = [float(reference) for _, reference in prepared["kinds"]]
         self.radius = float(prepared["radius"])
         self.bond_limit = float(prepared["bond_limit"])
+        self.bond_limit_chosen = bool(prepared.get("bond_limit_chosen", False))
+        self.converged = bool(prepared.get("converged", True))
+        self.notice = prepared.get("notice", "")
         self.warnings = list(prepared.get("warnings", []))
         self.w = raw["w"]
         self.compliance = raw["compliance"]
@@ -108,7 +115,7 @@ def _kind_choice(kinds):
     return choice
 
 
-def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None, threads=1):
+def analyse(initial, minimised, radius=5.0, bond_limit=None, kinds=None, threads=1):
     """W and compliance of every atom of `initial` after the minimisation that
     gave `minimised` (ase.Atoms, pymatgen Structure or wsphere.Crystal, the
     same atoms in the same order).
@@ -120,13 +127,17 @@ def analyse(initial, minimised, radius=5.0, bond_limit=2.2, kinds=None, threads=
     wsphere-input measures it; a kind after the second with nothing to
     measure gets the placeholder 0.0 and a ReferenceWarning, as
     wsphere-input does (only the references of kinds 1 and 2 enter the
-    compliance). The numbers go in as input.txt written by
+    compliance). `bond_limit` None chooses it from the initial structure as
+    wsphere-input does (past the first coordination shell of the atoms of
+    kinds 1 and 2, short of the second). The numbers go in as input.txt written by
     wsphere-input would carry them, so the result equals that file's report.
     The analysis runs without the GIL."""
     first = as_crystal(initial, "initial structure")
     second = as_crystal(minimised, "minimised structure")
     prepared = _core.prepare(first.elements, first.cell, second.cell, first.positions, second.positions,
-                             float(radius), float(bond_limit), _kind_choice(kinds))
+                             float(radius), None if bond_limit is None else float(bond_limit), _kind_choice(kinds))
+    prepared["converged"] = getattr(second, "converged", True)
+    prepared["notice"] = getattr(second, "notice", "")
     return _analyse_prepared(prepared, threads=int(threads))
 
 

@@ -1,12 +1,17 @@
 """wsphere-batch: the analysis of many minimisation runs into one SQLite database.
 
     wsphere-batch RUNS... --db results.sqlite [--radius R] [--bond-limit L] [--kind SYMBOL[=REF]]...
-                  [--reports DIR] [--jobs N | --scheduler tcp://HOST:PORT] [--chunk-size N] [--quiet]
+                  [--reports DIR] [--jobs N | --scheduler tcp://HOST:PORT] [--chunk-size N]
+                  [--quiet] [--verbose]
     wsphere-batch plot results.sqlite --out FILE.png [--top N]
 
-RUNS are .gout files, input.txt files and folders; a folder is searched
-through for .gout files (each one run with both states) and for folders that
-hold an input.txt (analysed as wsphere analyses it, with its own settings).
+RUNS are GULP outputs, input.txt files and folders. A folder is searched
+through: every regular file in it is looked at (its first bytes), and GULP's
+printed outputs are taken whatever their names (.gout, .got, .out, .log ...),
+one run per configuration they hold, as are files named input.txt (analysed
+as wsphere analyses them, with their own settings). The batch ends with a
+line telling how many files it looked at and left out as not a run;
+--verbose lists them.
 
 The work goes to Dask in chunks of runs: to the threads of this machine
 (Dask's threaded scheduler; the readers and the analysis run without the GIL)
@@ -42,35 +47,39 @@ from datetime import datetime, timezone
 # and a worker of a cluster imports what its chunks need.
 
 PROGRAM = "wsphere-batch"
-SCHEMA_VERSION = 1
+SCHEMA_VERSION = 2
 INPUT_SETTINGS = "input.txt"     # the settings key of an input.txt run: its own
 GRACE_SECONDS = 5.0              # how long an interrupt waits for the chunk being written
 DEFAULT_RADIUS = 5.0
-DEFAULT_BOND_LIMIT = 2.2
+DEFAULT_BOND_LIMIT = None        # chosen from each run's initial structure
 
+RUNS_TABLE = """\
+    id            INTEGER PRIMARY KEY,
+    path          TEXT NOT NULL,   -- absolute path of the GULP output or input.txt
+    source        TEXT NOT NULL,   -- 'gout' (a GULP output, whatever its name) or 'input'
+    hash          TEXT NOT NULL,   -- SHA-256 of the file, '' when it could not be read
+    settings      TEXT NOT NULL,   -- radius, bond limit (null: chosen) and kinds as JSON; 'input.txt' for its own
+    configuration INTEGER NOT NULL DEFAULT 1,  -- of a GULP output holding several, from 1
+    status        TEXT NOT NULL CHECK (status IN ('ok', 'failed')),
+    message       TEXT,            -- the reason of a failure; warnings of a run that went well
+    atoms         INTEGER,         -- atoms in the cell
+    energy        REAL,            -- GULP's final energy, eV
+    radius        REAL,            -- as the analysis used them
+    bond_limit    REAL,            -- as used, chosen from the structure unless given
+    converged     INTEGER,         -- 1, or 0 when GULP's optimisation ended without a minimum; NULL for input.txt
+    report        TEXT,            -- the report written with --reports
+    seconds       REAL,            -- time of the analysis
+    finished      TEXT,            -- UTC time of the commit
+    UNIQUE (path, hash, settings, configuration)
+);
+"""
 SCHEMA = """
 CREATE TABLE IF NOT EXISTS meta (
     key   TEXT PRIMARY KEY,
     value TEXT NOT NULL
 );
 CREATE TABLE IF NOT EXISTS runs (
-    id         INTEGER PRIMARY KEY,
-    path       TEXT NOT NULL,      -- absolute path of the .gout or input.txt
-    source     TEXT NOT NULL CHECK (source IN ('gout', 'input')),
-    hash       TEXT NOT NULL,      -- SHA-256 of the file, '' when it could not be read
-    settings   TEXT NOT NULL,      -- radius, bond limit and kinds as JSON; 'input.txt' for its own
-    status     TEXT NOT NULL CHECK (status IN ('ok', 'failed')),
-    message    TEXT,               -- the reason of a failure; warnings of a run that went well
-    atoms      INTEGER,            -- atoms in the cell
-    energy     REAL,               -- GULP's final energy, eV
-    radius     REAL,               -- as the analysis used them
-    bond_limit REAL,
-    report     TEXT,               -- the report written with --reports
-    seconds    REAL,               -- time of the analysis
-    finished   TEXT,               -- UTC time of the commit
-    UNIQUE (path, hash, settings)
-);
-CREATE INDEX IF NOT EXISTS runs_status ON runs (status);
+""" + RUNS_TABLE + """CREATE INDEX IF NOT EXISTS runs_status ON runs (status);
 CREATE TABLE IF NOT EXISTS atoms (
     run        INTEGER NOT NULL REFERENCES runs (id),
     number     INTEGER NOT NULL,   -- from 1, in the order of the structure
@@ -94,6 +103,25 @@ CREATE TABLE IF NOT EXISTS kinds (
 ) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS kinds_symbol ON kinds (symbol);
 """
+# A database of schema 1 gets the columns configuration and converged.
+MIGRATE_1_TO_2 = """
+PRAGMA foreign_keys = OFF;
+BEGIN;
+CREATE TABLE runs_2 (
+""" + RUNS_TABLE + """INSERT INTO runs_2 (id, path, source, hash, settings, configuration, status, message, atoms, energy, radius,
+                    bond_limit, converged, report, seconds, finished)
+    SELECT id, path, source, hash, settings, 1, status, message, atoms, energy, radius, bond_limit, NULL,
+           report, seconds, finished FROM runs;
+DROP TABLE runs;
+ALTER TABLE runs_2 RENAME TO runs;
+CREATE INDEX IF NOT EXISTS runs_status ON runs (status);
+UPDATE meta SET value = '2' WHERE key = 'schema';
+COMMIT;
+PRAGMA foreign_keys = ON;
+"""
+RUN_COLUMNS = ("id, path, source, hash, settings, configuration, status, message, atoms, energy, radius, "
+               "bond_limit, converged, report, seconds, finished")
+
 # The index of W takes its rows in random places, which doubles the cost of
 # writing an atom. A new database gets it in one pass at the end of its first
 # batch; one that has atoms keeps it up to date row by row.
@@ -118,7 +146,7 @@ class Settings:
 
     def __init__(self, radius=DEFAULT_RADIUS, bond_limit=DEFAULT_BOND_LIMIT, kinds=(), reports=False):
         self.radius = float(radius)
-        self.bond_limit = float(bond_limit)
+        self.bond_limit = None if bond_limit is None else float(bond_limit)
         self.kinds = tuple((str(s), None if r is None else float(r)) for s, r in kinds)
         self.reports = bool(reports)
 
@@ -135,18 +163,19 @@ class Settings:
 
 
 class RunTask:
-    """One run for a worker: a .gout read by path, or the bytes of an input.txt."""
+    """One run for a worker: a configuration of a GULP output read by path, or
+    the bytes of an input.txt."""
 
-    __slots__ = ("id", "source", "path", "data")
+    __slots__ = ("id", "source", "path", "data", "configuration")
 
-    def __init__(self, id, source, path, data=None):
-        self.id, self.source, self.path, self.data = id, source, path, data
+    def __init__(self, id, source, path, data=None, configuration=1):
+        self.id, self.source, self.path, self.data, self.configuration = id, source, path, data, configuration
 
     def __getstate__(self):
-        return (self.id, self.source, self.path, self.data)
+        return (self.id, self.source, self.path, self.data, self.configuration)
 
     def __setstate__(self, state):
-        self.id, self.source, self.path, self.data = state
+        self.id, self.source, self.path, self.data, self.configuration = state
 
 
 class Outcome:
@@ -154,7 +183,7 @@ class Outcome:
     writes them."""
 
     __slots__ = ("id", "ok", "message", "seconds", "atoms", "names", "kind", "kinds", "w", "compliance",
-                 "members", "bonded", "statistics", "radius", "bond_limit", "report")
+                 "members", "bonded", "statistics", "radius", "bond_limit", "converged", "report")
 
     def __init__(self, id, ok, message, seconds=0.0, **values):
         self.id, self.ok, self.message, self.seconds = id, ok, message, seconds
@@ -248,7 +277,8 @@ def _result_values(result):
                   for k, s in enumerate(result.statistics)]
     return dict(atoms=len(result), names=list(result.names), kind=result.kind, kinds=list(kinds), w=result.w,
                 compliance=result.compliance, members=result.members, bonded=result.bonded,
-                statistics=statistics, radius=result.radius, bond_limit=result.bond_limit)
+                statistics=statistics, radius=result.radius, bond_limit=result.bond_limit,
+                converged=result.converged)
 
 
 def _gout_values(raw):
@@ -259,7 +289,15 @@ def _gout_values(raw):
                   for k, ((_, reference), (count, mean, sigma)) in enumerate(zip(raw["kinds"], raw["statistics"]))]
     return dict(atoms=len(raw["names"]), names=raw["names"], kind=raw["kind"], kinds=kinds, w=raw["w"],
                 compliance=raw["compliance"], members=raw["members"], bonded=raw["bonded"],
-                statistics=statistics, radius=raw["radius"], bond_limit=raw["bond_limit"])
+                statistics=statistics, radius=raw["radius"], bond_limit=raw["bond_limit"],
+                converged=raw["converged"])
+
+
+def _convergence_note(path, notice):
+    """The warning of a run whose optimisation did not converge, as
+    wsphere.read_pair words it."""
+    return (f"{path}: the optimisation did not converge (GULP: \"{notice}\"); the minimised state is where it "
+            "stopped")
 
 
 def analyse_run(task, settings):
@@ -283,11 +321,14 @@ def _analysed(task, settings, caught, started):
         kinds = list(settings.kinds) or None
         # Read and analysed in one call without the GIL; what is not
         # regular takes the package's own path, which raises or warns.
-        raw = _core.analyse_gout(task.path, settings.radius, settings.bond_limit, kinds)
+        raw = _core.analyse_gout(task.path, task.configuration, settings.radius, settings.bond_limit, kinds)
         if raw is not None:
-            return Outcome(task.id, True, "\n".join(raw["warnings"]) or None, time.perf_counter() - started,
+            notes = list(raw["warnings"])
+            if not raw["converged"]:
+                notes.append(_convergence_note(task.path, raw["notice"]))
+            return Outcome(task.id, True, "\n".join(notes) or None, time.perf_counter() - started,
                            **_gout_values(raw))
-        first, last = read_pair(task.path)
+        first, last = read_pair(task.path, configuration=task.configuration)
         result = analyse(first, last, radius=settings.radius, bond_limit=settings.bond_limit, kinds=kinds)
         report = None
     else:
@@ -299,8 +340,11 @@ def _analysed(task, settings, caught, started):
         result = analyse_input(task.data)
         report = program.report if settings.reports else None
     notes = list(result.warnings) + [m for m in caught if m not in result.warnings]
+    values = _result_values(result)
+    if task.source == "input":
+        values["converged"] = None      # input.txt says nothing of the optimisation
     return Outcome(task.id, True, "\n".join(notes) or None, time.perf_counter() - started,
-                   report=report, **_result_values(result))
+                   report=report, **values)
 
 
 def analyse_chunk(chunk, settings, stop=None):
@@ -321,11 +365,33 @@ _SAFE = re.compile(r"[^A-Za-z0-9._-]+")
 _ENERGY = re.compile(rb"Final energy\s*=\s*(\S+)\s*eV")
 
 
-def discover(paths, problems):
+def kind_of_run(path):
+    """'gout' for GULP's printed output (by its first bytes, whatever its
+    name), 'input' for a file named input.txt, else None. A file named .gout
+    is a run even when it is not readable or not an output: it fails with
+    the reason."""
+    if os.path.basename(path) == "input.txt":
+        return "input"
+    if path.lower().endswith(".gout"):
+        return "gout"
+    from wsphere import _core
+    try:
+        with open(path, "rb") as stream:
+            head = stream.read(_core.HEAD_BYTES)
+    except OSError:
+        return None
+    return "gout" if _core.is_gulp_output(head) else None
+
+
+def discover(paths, problems, left_out=None):
     """[(source, absolute path)] of the runs under `paths`, each once, folders
-    searched in name order. Names that are neither runs nor folders go to
-    `problems`."""
+    searched in name order, every regular file in them looked at. Files of a
+    folder that are no run go to `left_out` as (path, reason); names given
+    that are neither runs nor folders go to `problems`. Returns the runs and
+    the number of files looked at."""
     found, seen = [], set()
+    left_out = [] if left_out is None else left_out
+    looked_at = 0
 
     def add(source, path):
         path = os.path.abspath(path)
@@ -339,27 +405,43 @@ def discover(paths, problems):
                 print(f"{PROGRAM}: warning: cannot search {error.filename}: {error.strerror}", file=sys.stderr)
             for folder, subfolders, files in os.walk(given, onerror=unreadable):
                 subfolders.sort()
-                if "input.txt" in files and not os.path.isdir(os.path.join(folder, "input.txt")):
-                    add("input", os.path.join(folder, "input.txt"))
                 for name in sorted(files):
-                    if name.lower().endswith(".gout"):
-                        add("gout", os.path.join(folder, name))
+                    path = os.path.join(folder, name)
+                    looked_at += 1
+                    source = kind_of_run(path)
+                    if source != "gout" and not os.path.isfile(path):
+                        left_out.append((path, "not a regular file"))
+                        continue
+                    if source is None:
+                        left_out.append((path, "neither a GULP output nor an input.txt"))
+                    else:
+                        add(source, path)
         elif os.path.lexists(given):
-            name = os.path.basename(given)
-            if name.lower().endswith(".gout"):
-                add("gout", given)
-            elif name == "input.txt":
-                add("input", given)
+            looked_at += 1
+            source = kind_of_run(given)
+            if source is None:
+                problems.append(f"{given}: neither a GULP output (by its content), an input.txt nor a folder")
             else:
-                problems.append(f"{given}: neither a .gout file, an input.txt nor a folder")
+                add(source, given)
         else:
             problems.append(f"{given}: no such file or folder")
-    return found
+    return found, looked_at
 
 
-def final_energy(data):
-    """The last "Final energy = ... eV" of a .gout, or None."""
-    at = data.rfind(b"Final energy")
+_OUTPUT_HEADER = re.compile(rb"Output for configuration\s+(\d+)")
+
+
+def final_energy(data, configuration=1):
+    """The last "Final energy = ... eV" of a GULP output's configuration (of
+    the whole file when it has no configuration headers), or None."""
+    headers = [(int(m.group(1)), m.start()) for m in _OUTPUT_HEADER.finditer(data)]
+    start, end = 0, len(data)
+    for k, (number, at) in enumerate(headers):
+        if number == configuration:
+            start, end = at, headers[k + 1][1] if k + 1 < len(headers) else len(data)
+    if headers and start == 0:
+        return None
+    at = data.rfind(b"Final energy", start, end)
     if at < 0:
         return None
     match = _ENERGY.match(data, at)
@@ -384,10 +466,11 @@ def report_name(path):
 class RunMeta:
     """What the client keeps of a dispatched run until its chunk is written."""
 
-    __slots__ = ("id", "source", "path", "hash", "settings", "energy")
+    __slots__ = ("id", "source", "path", "hash", "settings", "energy", "configuration")
 
-    def __init__(self, id, source, path, hash, settings, energy):
+    def __init__(self, id, source, path, hash, settings, energy, configuration=1):
         self.id, self.source, self.path, self.hash, self.settings, self.energy = id, source, path, hash, settings, energy
+        self.configuration = configuration
 
 
 class Plan:
@@ -400,6 +483,8 @@ class Plan:
         self.next_id, self.chunk_size = first_id, chunk_size
         self.meta = {}
         self.skipped = 0
+        self.runs = 0              # runs of the files planned so far (a file may hold several)
+        self.files = 0             # files planned so far
         self.unreadable = []       # Outcomes of files that could not be read
         self.lock = threading.Lock()
 
@@ -410,11 +495,13 @@ class Plan:
             if stop.is_set():
                 return
             key = gout_key if source == "gout" else INPUT_SETTINGS
+            self.files += 1
             try:
                 with open(path, "rb") as stream:
                     data = stream.read()
             except OSError as error:
-                if (path, "", key) in self.known:
+                self.runs += 1
+                if (path, "", key, 1) in self.known:
                     self.skipped += 1
                     continue
                 meta = self._meta(source, path, "", key, None)
@@ -423,20 +510,28 @@ class Plan:
                     self.unreadable.append(Outcome(meta.id, False, reason))
                 continue
             digest = hashlib.sha256(data).hexdigest()
-            if (path, digest, key) in self.known:
-                self.skipped += 1
-                continue
-            energy = final_energy(data) if source == "gout" else None
-            meta = self._meta(source, path, digest, key, energy)
-            tasks.append(RunTask(meta.id, source, path, data if source == "input" else None))
-            if len(tasks) >= self.chunk_size:
-                yield Chunk(number, tasks)
-                tasks, number = [], number + 1
+            configurations = self._configurations(data) if source == "gout" else 1
+            self.runs += configurations
+            for configuration in range(1, configurations + 1):
+                if (path, digest, key, configuration) in self.known:
+                    self.skipped += 1
+                    continue
+                energy = final_energy(data, configuration) if source == "gout" else None
+                meta = self._meta(source, path, digest, key, energy, configuration)
+                tasks.append(RunTask(meta.id, source, path, data if source == "input" else None, configuration))
+                if len(tasks) >= self.chunk_size:
+                    yield Chunk(number, tasks)
+                    tasks, number = [], number + 1
         if tasks:
             yield Chunk(number, tasks)
 
-    def _meta(self, source, path, digest, key, energy):
-        meta = RunMeta(self.next_id, source, path, digest, key, energy)
+    @staticmethod
+    def _configurations(data):
+        from wsphere import _core
+        return _core.count_configurations(data)
+
+    def _meta(self, source, path, digest, key, energy, configuration=1):
+        meta = RunMeta(self.next_id, source, path, digest, key, energy, configuration)
         self.next_id += 1
         with self.lock:
             self.meta[meta.id] = meta
@@ -641,6 +736,8 @@ def connect(path):
     if version is None:
         with connection:
             connection.execute("INSERT INTO meta VALUES ('schema', ?)", (str(SCHEMA_VERSION),))
+    elif int(version[0]) == 1:
+        connection.executescript(MIGRATE_1_TO_2)
     elif int(version[0]) != SCHEMA_VERSION:
         raise BatchError(f"{path}: a database of schema {version[0]}; this {PROGRAM} writes schema {SCHEMA_VERSION}")
     return connection
@@ -651,7 +748,7 @@ def open_database(path):
     next run id, and whether the index of W is to be made at the end."""
     try:
         connection = connect(path)
-        known = set(connection.execute("SELECT path, hash, settings FROM runs"))
+        known = set(connection.execute("SELECT path, hash, settings, configuration FROM runs"))
         index_at_end = connection.execute("SELECT 1 FROM atoms LIMIT 1").fetchone() is None
         if not index_at_end:
             with connection:
@@ -718,9 +815,11 @@ class Writer:
                 report, problem = self._write_report(meta.path, outcome.report)
                 if problem:
                     outcome.message = "\n".join(filter(None, [outcome.message, problem]))
-            runs.append((meta.id, meta.path, meta.source, meta.hash, meta.settings,
+            converged = None if outcome.converged is None else int(bool(outcome.converged))
+            runs.append((meta.id, meta.path, meta.source, meta.hash, meta.settings, meta.configuration,
                          "ok" if outcome.ok else "failed", outcome.message, outcome.atoms, meta.energy,
-                         _real(outcome.radius), _real(outcome.bond_limit), report, outcome.seconds, finished))
+                         _real(outcome.radius), _real(outcome.bond_limit), converged, report, outcome.seconds,
+                         finished))
             if not outcome.ok:
                 continue
             symbols = outcome.kinds
@@ -731,14 +830,14 @@ class Writer:
             kinds.extend((meta.id, position, symbol, _real(reference), count, _real(mean), _real(sigma))
                          for position, symbol, reference, count, mean, sigma in outcome.statistics)
         with self.connection:
-            self.connection.executemany("INSERT INTO runs VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)", runs)
+            self.connection.executemany(f"INSERT INTO runs ({RUN_COLUMNS}) VALUES ({','.join('?' * 16)})", runs)
             self.connection.executemany("INSERT INTO atoms VALUES (?,?,?,?,?,?,?,?)", atoms)
             self.connection.executemany("INSERT INTO kinds VALUES (?,?,?,?,?,?,?)", kinds)
         with plan.lock:
             for meta in metas:
                 del plan.meta[meta.id]
         self.done += len(runs)
-        self.failed += sum(1 for run in runs if run[5] == "failed")
+        self.failed += sum(1 for run in runs if run[6] == "failed")
 
     def _write_report(self, path, report):
         target = os.path.join(self.reports, report_name(path))
@@ -898,18 +997,20 @@ def _jobs(text):
 def batch_parser():
     parser = argparse.ArgumentParser(
         prog=PROGRAM,
-        description="Analyse many minimisation runs (.gout files, folders with input.txt) into one SQLite "
-                    "database. `wsphere-batch plot DB --out FILE.png` draws W per kind from a database.",
+        description="Analyse many minimisation runs (GULP outputs whatever their names, input.txt files, folders "
+                    "of them) into one SQLite database. `wsphere-batch plot DB --out FILE.png` draws W per kind "
+                    "from a database.",
         epilog="Exit status: 0 when the batch ran to its end (failed runs are rows with their reason), 1 when "
                "it could not be done, 2 for a wrong command line, 130 after an interrupt. The same command "
                "run again skips the runs the database already holds.")
     parser.add_argument("runs", nargs="+", metavar="RUNS",
-                        help=".gout files, input.txt files or folders (searched through for both)")
+                        help="GULP outputs, input.txt files or folders (every file in them is looked at)")
     parser.add_argument("--db", required=True, help="the SQLite database (made when missing)")
     parser.add_argument("--radius", type=_positive("--radius"), default=DEFAULT_RADIUS,
-                        help="sphere radius in Angstrom for .gout runs (default 5.0)")
+                        help="sphere radius in Angstrom for GULP runs (default 5.0)")
     parser.add_argument("--bond-limit", type=_positive("--bond-limit"), default=DEFAULT_BOND_LIMIT,
-                        help="bond limit in Angstrom for .gout runs (default 2.2)")
+                        help="bond limit in Angstrom for GULP runs (default: chosen from each run's initial "
+                             "structure, as wsphere-input chooses it)")
     parser.add_argument("--kind", type=_kind, action="append", default=[], metavar="SYMBOL[=REF]",
                         help="one kind, repeated in kind order, as wsphere-input takes it (default: the "
                              "elements present; a missing REF is measured; the last kind has none)")
@@ -923,6 +1024,8 @@ def batch_parser():
                         help="runs per chunk of work (default: up to 100, at least four chunks per worker)")
     parser.add_argument("--quiet", action="store_true",
                         help="no summary line (the progress bar shows on a terminal only)")
+    parser.add_argument("--verbose", action="store_true",
+                        help="list the files looked at and left out as not a run, with the reason")
     return parser
 
 
@@ -969,8 +1072,8 @@ def run_batch(options):
     symbols = [symbol for symbol, _ in options.kind]
     if len(set(symbols)) != len(symbols):
         raise UsageError("--kind: a kind is given twice")
-    problems = []
-    found = discover(options.runs, problems)
+    problems, left_out = [], []
+    found, looked_at = discover(options.runs, problems, left_out)
     if problems:
         raise UsageError("; ".join(problems))
     if options.reports and not os.path.isdir(options.reports):
@@ -1056,13 +1159,22 @@ def run_batch(options):
     except KeyboardInterrupt:      # a second interrupt: leave at once
         interrupted, stuck = True, True
     lost = getattr(engine, "lost", 0)
-    left = len(found) - plan.skipped - writer.done
+    left = (plan.runs - plan.skipped - writer.done) + (len(found) - plan.files)
+    if options.verbose:
+        for path, reason in left_out:
+            print(f"{PROGRAM}: left out {path}: {reason}", file=sys.stderr)
     if not options.quiet:
         rate = writer.done / elapsed if elapsed > 0 else 0.0
         line = (f"{PROGRAM}: {writer.done} runs written ({writer.failed} failed), {plan.skipped} skipped as "
                 f"already in {options.db}, in {elapsed:.1f} s ({rate:.0f} runs/s)")
         if interrupted or left > 0:
             line += f"; {left} runs not done: run the same command again to do them"
+        print(line, file=sys.stderr)
+    if not options.quiet or left_out:
+        line = (f"{PROGRAM}: looked at {looked_at} file{'s' if looked_at != 1 else ''}, left out {len(left_out)} "
+                "as not a run")
+        if left_out and not options.verbose:
+            line += " (--verbose lists them)"
         print(line, file=sys.stderr)
     sys.stderr.flush()
     sys.stdout.flush()

@@ -3,6 +3,7 @@ conversion of ase.Atoms and pymatgen structures."""
 
 from dataclasses import dataclass, field
 import os
+import warnings
 
 import numpy as np
 
@@ -11,17 +12,26 @@ from wsphere import _core
 InputError = _core.InputError
 
 
+class ConvergenceWarning(UserWarning):
+    """The optimisation of a run ended without a minimum (GULP's notice is the
+    message); the minimised state is where it stopped."""
+
+
 @dataclass
 class Crystal:
     """One state of a structure: the cell (a, b, c in Angstrom; alpha, beta,
     gamma in degrees), the element of every atom and the fractional positions
-    as an (n, 3) array. `origins` tells where a reader found each atom."""
+    as an (n, 3) array. `origins` tells where a reader found each atom; the
+    final state of a printed output tells whether its optimisation
+    `converged` and, when not, GULP's `notice`."""
 
     cell: tuple
     elements: list
     positions: np.ndarray
     file: str = ""
     origins: list = field(default=None, repr=False)
+    converged: bool = field(default=True, repr=False)
+    notice: str = field(default="", repr=False)
 
     def __post_init__(self):
         self.cell = tuple(float(v) for v in self.cell)
@@ -61,36 +71,64 @@ def cell_matrix(cell):
 
 def _state(data):
     return Crystal(cell=data["cell"], elements=data["elements"], positions=data["positions"],
-                   file=data["file"], origins=data["origins"])
+                   file=data["file"], origins=data["origins"], converged=data.get("converged", True),
+                   notice=data.get("notice", ""))
+
+
+def is_gulp_output(path):
+    """Whether a file is GULP's printed output, by its first bytes (not its name)."""
+    try:
+        with open(path, "rb") as stream:
+            head = stream.read(_core.HEAD_BYTES)
+    except OSError:
+        return False
+    return _core.is_gulp_output(head)
 
 
 def _path(path):
     return os.fspath(path)
 
 
-def read(path, minimised=False):
+def read(path, minimised=False, configuration=None):
     """One state from a file of a minimisation run: .gin, .res or .cif (the
-    whole cell, expanded by its symmetry), or .gout (its input structure, or
-    the optimised one with minimised=True; its input structure is there even
-    when the run gave no final one). Bad files raise InputError naming the
-    file and line."""
-    states = _core.read_states(_path(path), initial_only=not minimised)
+    whole cell, expanded by its symmetry), or GULP's printed output, known by
+    its content whatever its name (its input structure, or the optimised one
+    with minimised=True; its input structure is there even when the run gave
+    no final one). `configuration` (from 1) chooses one of an output that
+    holds several. Bad files raise InputError naming the file and line."""
+    states = _core.read_states(_path(path), initial_only=not minimised, configuration=_configuration(configuration))
     return _state(states[-1] if minimised else states[0])
 
 
-def read_pair(initial, minimised=None):
-    """The two states of a run: from one .gout file, or from two files (a
-    .gout gives its input structure as the first, its optimised one as the
-    second). Both must list the same atoms in the same order."""
+def _configuration(configuration):
+    if configuration is None:
+        return 0
+    if isinstance(configuration, bool) or not isinstance(configuration, int) or configuration < 1:
+        raise InputError(f"configuration must be a number from 1, not {configuration!r}")
+    return configuration
+
+
+def read_pair(initial, minimised=None, configuration=None):
+    """The two states of a run: from one printed output of GULP (known by its
+    content, whatever its name), or from two files (an output gives its input
+    structure as the first, its optimised one as the second). An output of
+    several configurations needs `configuration` (from 1). Both states must
+    list the same atoms in the same order. A run whose optimisation did not
+    converge gives its states with a ConvergenceWarning quoting GULP."""
     if minimised is None:
         path = _path(initial)
-        if os.path.splitext(path)[1].lower() != ".gout":
-            raise InputError(f"{path}: a single file must be a printed output (.gout); otherwise give two files")
-        states = _core.read_states(path)
+        if os.path.isfile(path) and not is_gulp_output(path):
+            raise InputError(f"{path}: a single file must be a printed output of GULP (known by its content); "
+                             "otherwise give two files")
+        states = _core.read_states(path, configuration=_configuration(configuration))
         first, second = _state(states[0]), _state(states[1])
     else:
-        first, second = read(initial), read(minimised, minimised=True)
+        first = read(initial, configuration=configuration)
+        second = read(minimised, minimised=True, configuration=configuration)
     check_same_atoms(first, second)
+    if not second.converged:
+        warnings.warn(f"{second.file}: the optimisation did not converge (GULP: \"{second.notice}\"); the "
+                      "minimised state is where it stopped", ConvergenceWarning, stacklevel=2)
     return first, second
 
 

@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
-#include "companion/cif_file.hpp"
 #include "companion/expansion.hpp"
 #include "companion/geometry.hpp"
 #include "companion/gulp_files.hpp"
 #include "companion/input_file.hpp"
+#include "companion/kind_plan.hpp"
 #include "companion/kinds.hpp"
 #include "companion/options.hpp"
+#include "companion/source_files.hpp"
 #include "companion/text_scan.hpp"
 
 namespace wsphere::companion {
@@ -27,36 +27,31 @@ std::string fixed(double value, int decimals) {
   return buffer;
 }
 
-void check_readable(const std::string& path) {
-  if (!fs::exists(path)) throw InputError(path + ": no such file");
-  if (!fs::is_regular_file(path)) throw InputError(path + ": not a regular file");
-}
+struct Loaded {
+  std::array<Crystal, 2> states;
+  bool converged = true;
+  std::string notice;  // GULP's words when the run did not converge
+};
 
-// The state a file gives: a .gout its initial state when named first and its
-// final state when named second.
-SourceState state_from(const std::string& path, bool minimised) {
-  const std::string extension = lower(fs::path(path).extension().string());
-  check_readable(path);
-  if (extension == ".gin" || extension == ".res") return read_gulp_input(path);
-  if (extension == ".cif") return read_cif_file(path);
-  if (extension == ".gout") return minimised ? read_gulp_output(path).final : read_gulp_output_initial(path);
-  throw InputError(path + ": unknown kind of file (expected .gout, .gin, .res or .cif)");
-}
-
-std::array<Crystal, 2> load(const Options& options) {
+Loaded load(const Options& options) {
   std::array<SourceState, 2> sources;
+  Loaded loaded;
   if (options.inputs.size() == 1) {
     const std::string& path = options.inputs[0];
-    if (lower(fs::path(path).extension().string()) != ".gout") {
-      throw InputError(path + ": a single file must be a printed output (.gout); otherwise give two files");
+    if (kind_of_file(path) != FileKind::gulp_output) {
+      throw InputError(path + ": a single file must be a printed output of GULP (known by its content); "
+                              "otherwise give two files");
     }
-    check_readable(path);
-    RunStates states = read_gulp_output(path);
+    RunStates states = read_gulp_output(path, options.configuration);
     sources = {states.initial, states.final};
+    loaded.converged = states.converged;
+    loaded.notice = states.notice;
   } else {
-    sources = {state_from(options.inputs[0], false), state_from(options.inputs[1], true)};
+    sources = {state_of_file(options.inputs[0], false, options.configuration),
+               state_of_file(options.inputs[1], true, options.configuration)};
   }
-  return {replicate(expand(sources[0]), options.supercell), replicate(expand(sources[1]), options.supercell)};
+  loaded.states = {replicate(expand(sources[0]), options.supercell), replicate(expand(sources[1]), options.supercell)};
+  return loaded;
 }
 
 void check_same_atoms(const Crystal& initial, const Crystal& minimised) {
@@ -84,51 +79,47 @@ void check_capacity(const Crystal& crystal, const Options& options) {
   if (count <= static_cast<std::size_t>(kMaxAtoms)) return;
   const bool replicated = options.supercell != std::array<int, 3>{1, 1, 1};
   throw InputError(std::to_string(count) + " atoms: wsphere holds at most " + std::to_string(kMaxAtoms) +
-                   (replicated ? "; use fewer cells in --supercell" : "; the cell is too large for wsphere"));
+                   (replicated ? "; use fewer cells in --supercell" : "") +
+                   "; wsphere-batch and wsphere.analyse (Python) take any size");
 }
 
-std::vector<std::string> kind_symbols(const Options& options, const Crystal& initial) {
-  std::vector<std::string> kinds;
-  for (const KindChoice& choice : options.kinds) kinds.push_back(choice.symbol);
-  if (kinds.empty()) kinds = default_kind_symbols(initial.atoms);
-  if (kinds.size() > static_cast<std::size_t>(kMaxKinds)) {
-    throw InputError(std::to_string(kinds.size()) + " kinds: wsphere holds at most " +
-                     std::to_string(kMaxKinds) + "; choose the kinds with --kind");
-  }
-  std::set<std::string> seen;
-  for (const std::string& kind : kinds) {
-    if (!seen.insert(kind).second) throw InputError("--kind " + kind + " is given twice");
-  }
-  if (!options.kinds.empty() && options.kinds.back().reference) {
-    throw InputError("--kind " + kinds.back() + "=...: the last kind takes no reference distance");
-  }
-  return kinds;
+void check_kind_count(std::size_t count) {
+  if (count <= static_cast<std::size_t>(kMaxKinds)) return;
+  throw InputError(std::to_string(count) + " kinds: wsphere holds at most " + std::to_string(kMaxKinds) +
+                   "; choose the kinds with --kind");
 }
 
-// The mean bond distance of kind m, reported on standard error; a placeholder
-// with a warning for a later kind with nothing to measure.
-double measured_reference(const Options& options, const Crystal& initial, const std::vector<std::string>& names,
-                          const std::vector<std::string>& kinds, std::size_t m, std::ostream& err) {
-  const BondMean bond = mean_bond_distance(initial, names, kinds, static_cast<int>(m), options.bond_limit);
-  const Reference reference = reference_from(bond, kinds, m, options.bond_limit, "--kind " + kinds[m] + "=REF");
-  if (!reference.warning.empty()) {
-    err << "warning: " << reference.warning << "\n";
-  } else {
-    err << "reference " << kinds[m] << ": " << fixed(bond.mean, 4) << " A, the mean of " << bond.count
+KindRequest kind_request(const Options& options) {
+  KindRequest request;
+  request.kinds = options.kinds;
+  request.bond_limit = options.bond_limit;
+  check_kind_count(request.kinds.size());
+  return request;
+}
+
+void report_bond_limit(const KindPlan& plan, std::ostream& err) {
+  if (!plan.chosen) return;
+  const BondLimitChoice& chosen = *plan.chosen;
+  if (chosen.atoms == 0) {
+    err << "bond limit: " << fixed(plan.bond_limit, 4) << " A (no atom of kinds 1 and 2 to choose it from)\n";
+    return;
+  }
+  err << "bond limit: " << fixed(plan.bond_limit, 4) << " A, chosen from the initial structure: the first shells "
+      << "of kinds 1 and 2 end at up to " << fixed(chosen.first_shell_end, 4) << " A, their next neighbours "
+      << "start at " << fixed(chosen.second_shell_start, 4) << " A (--bond-limit to choose otherwise)\n";
+  if (!chosen.warning.empty()) err << "warning: " << chosen.warning << "\n";
+}
+
+// The reference of each kind but the last, on standard error: measured
+// ones with how, placeholders with a warning.
+void report_references(const KindPlan& plan, std::ostream& err) {
+  for (std::size_t m = 0; m < plan.measured.size(); ++m) {
+    if (!plan.placeholders[m].empty()) err << "warning: " << plan.placeholders[m] << "\n";
+    const BondMean& bond = plan.measured[m];
+    if (bond.count == 0) continue;
+    err << "reference " << plan.kinds[m] << ": " << fixed(bond.mean, 4) << " A, the mean of " << bond.count
         << (bond.count == 1 ? " distance" : " distances") << " up to the bond limit in the initial state\n";
   }
-  return reference.value;
-}
-
-std::vector<double> references(const Options& options, const Crystal& initial,
-                               const std::vector<std::string>& names,
-                               const std::vector<std::string>& kinds, std::ostream& err) {
-  std::vector<double> values;
-  for (std::size_t m = 0; m + 1 < kinds.size(); ++m) {
-    const bool given = m < options.kinds.size() && options.kinds[m].reference;
-    values.push_back(given ? *options.kinds[m].reference : measured_reference(options, initial, names, kinds, m, err));
-  }
-  return values;
 }
 
 // Two atoms on one position (say, two species sharing a site) do not see each
@@ -206,38 +197,52 @@ void largest_displacement(const std::array<Crystal, 2>& states, const std::vecto
       << ")\n";
 }
 
-InputPlan plan_for(const Options& options, const std::array<Crystal, 2>& states) {
+InputPlan plan_for(const Options& options, const std::array<Crystal, 2>& states, const KindPlan& kinds) {
   InputPlan plan;
   plan.initial_cell = states[0].cell;
   plan.minimised_cell = states[1].cell;
   plan.title = options.title.value_or(fs::path(options.inputs[0]).stem().string());
   plan.radius = options.radius;
-  plan.bond_limit = options.bond_limit;
+  plan.bond_limit = kinds.bond_limit;
   plan.switches = options.switches;
   for (const Atom& atom : states[0].atoms) plan.initial.push_back(atom.frac);
   for (const Atom& atom : states[1].atoms) plan.minimised.push_back(atom.frac);
+  plan.kinds = kinds.kinds;
+  plan.names = kinds.names;
+  plan.references = kinds.references;
   return plan;
 }
 
 int run(const Options& options, std::ostream& err) {
   refuse_to_overwrite(options);  // before any work; checked again just before writing
-  const std::array<Crystal, 2> states = load(options);
+  const Loaded loaded = load(options);
+  const std::array<Crystal, 2>& states = loaded.states;
   check_same_atoms(states[0], states[1]);
   check_capacity(states[0], options);
-  InputPlan plan = plan_for(options, states);
-  plan.kinds = kind_symbols(options, states[0]);
-  plan.names = atom_names(states[0].atoms, plan.kinds);
-  for (const std::string& warning : kind_warnings(states[0].atoms, plan.names, plan.kinds)) {
-    err << "warning: " << warning << "\n";
+  if (!loaded.converged) {
+    err << "warning: the optimisation did not converge (GULP: \"" << loaded.notice
+        << "\"); the minimised state is where it stopped\n";
   }
-  warn_about_shared_positions(states[0], plan.names, err);
-  plan.references = references(options, states[0], plan.names, plan.kinds, err);
+  const KindRequest request = kind_request(options);
+  KindPlan kinds = name_kinds(states[0], request);
+  check_kind_count(kinds.kinds.size());
+  for (const std::string& warning : kinds.kind_warnings) err << "warning: " << warning << "\n";
+  warn_about_shared_positions(states[0], kinds.names, err);
+  try {
+    measure_references(states[0], request, kinds);
+  } catch (const InputError&) {
+    report_bond_limit(kinds, err);  // what was measured before the kind that has nothing to measure
+    report_references(kinds, err);
+    throw;
+  }
+  report_bond_limit(kinds, err);
+  report_references(kinds, err);
   warn_about_radius(states[0], "initial", options.radius, err);
   warn_about_radius(states[1], "minimised", options.radius, err);
-  write_new_file(options, input_text(plan));
-  summary("initial", states[0], plan.kinds, plan.names, err);
-  summary("minimised", states[1], plan.kinds, plan.names, err);
-  largest_displacement(states, plan.names, err);
+  write_new_file(options, input_text(plan_for(options, states, kinds)));
+  summary("initial", states[0], kinds.kinds, kinds.names, err);
+  summary("minimised", states[1], kinds.kinds, kinds.names, err);
+  largest_displacement(states, kinds.names, err);
   return 0;
 }
 

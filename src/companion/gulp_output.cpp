@@ -1,239 +1,281 @@
-// The printed output of the minimisation program: the structure it started
-// from and the structure it ended with.
-#include <map>
-#include <optional>
+// The printed output of the minimisation program: for each configuration, the
+// structure it started from and the structure its bulk optimisation ended
+// with. The program prints the input of every configuration first, then the
+// output of each in turn; a defect calculation follows the bulk's output.
+#include <fstream>
 
+#include "companion/cell_forms.hpp"
 #include "companion/gulp_files.hpp"
+#include "companion/gulp_output_tables.hpp"
 #include "companion/text_scan.hpp"
 
 namespace wsphere::companion {
 
 namespace {
 
-struct Row {
-  int line = 0;
-  std::vector<std::string> words;
+constexpr std::string_view kBanner = "GENERAL UTILITY LATTICE PROGRAM";
+constexpr std::string_view kInputHeader = "Input for Configuration =";
+constexpr std::string_view kOutputHeader = "Output for configuration";
+constexpr std::string_view kDefectHeader = "Defect calculation for configuration";
+constexpr std::string_view kBulkStart = "Start of bulk optimisation";
+
+// The notices GULP prints when an optimisation ends without a minimum; their
+// first line, and how many lines the notice has.
+struct Notice {
+  std::string_view start;
+  int lines;
+};
+constexpr Notice kNotices[] = {
+    {"**** Conditions for a minimum have not been satisfied", 3},
+    {"**** Too many failed attempts to optimise", 1},
+    {"**** Maximum number of function calls has been reached", 1},
+    {"**** CPU limit has been exceeded", 1},
+    {"**** Extreme change of function was trapped", 1},
+    {"**** Unexpected termination of optimisation", 1},
 };
 
-bool is_rule(const std::string& line) {
-  const std::string text = trim(line);
-  return text.size() >= 10 && text.find_first_not_of('-') == std::string::npos;
+// The number after a header ("Output for configuration   2"); 0 when none.
+int number_after(const std::string& line, std::string_view header) {
+  const std::size_t at = line.find(header);
+  const std::vector<std::string> words = split_words(std::string_view(line).substr(at + header.size()));
+  double value = 0.0;
+  if (words.empty() || !parse_number(words[0], value) || value < 1 || value > 1.0e6) return 0;
+  return static_cast<int>(value);
 }
 
-// "!! ERROR : too many failures" gives "too many failures"; a line of the
-// same block without the word, "!!   in line search", gives "in line search".
-std::string error_line_text(const std::string& line) {
-  std::string text = trim(trim(line).substr(2));
-  if (!text.starts_with("ERROR")) return text;
-  text = trim(text.substr(5));
-  return text.starts_with(':') ? trim(text.substr(1)) : text;
-}
-
-bool in_error_block(const std::string& line) { return trim(line).starts_with("!!"); }
-
-bool starts_error_block(const std::string& line) {
-  return in_error_block(line) && trim(trim(line).substr(2)).starts_with("ERROR");
-}
-
-bool is_cell_name(const std::string& word) {
-  for (const char* name : {"a", "b", "c", "alpha", "beta", "gamma"}) {
-    if (word == name) return true;
+// "**** text ****" lines joined without their stars.
+std::string notice_text(const std::vector<std::string>& lines, std::size_t first, int count) {
+  std::string text;
+  for (std::size_t i = first; i < lines.size() && i < first + static_cast<std::size_t>(count); ++i) {
+    std::string line = trim(lines[i]);
+    while (line.starts_with('*')) line.erase(0, 1);
+    while (line.ends_with('*')) line.pop_back();
+    line = trim(line);
+    if (!line.empty()) text += (text.empty() ? "" : " ") + line;
   }
-  return false;
+  return text;
 }
 
 class OutputFileReader {
  public:
-  explicit OutputFileReader(const std::string& path) : path_(path), lines_(read_lines(path)) {}
+  explicit OutputFileReader(const std::string& path) : tables_(path, read_lines(path)) { find_sections(); }
 
-  RunStates read() const {
+  int configurations() const { return static_cast<int>(inputs_.size()); }
+
+  RunStates read(int configuration) const {
+    const int n = chosen(configuration);
     RunStates states;
-    states.initial = initial_state();
-    states.final = final_state(states.initial);
+    states.configuration = n;
+    states.configurations = configurations();
+    states.initial = initial_state(n);
+    states.final = final_state(n, states.initial);
+    read_outcome(n, states);
     return states;
   }
 
-  SourceState read_initial() const { return initial_state(); }
+  SourceState read_initial(int configuration) const { return initial_state(chosen(configuration)); }
 
  private:
-  std::optional<std::size_t> find(std::string_view title) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      if (lines_[i].find(title) != std::string::npos) return i;
+  const std::string& path() const { return tables_.path(); }
+  const std::vector<std::string>& lines() const { return tables_.lines(); }
+
+  // The input and output section of each configuration. A file without the
+  // headers is one configuration, read from the whole file.
+  void find_sections() {
+    const std::vector<std::string>& text = lines();
+    std::vector<std::size_t> input_starts;
+    std::vector<std::pair<int, std::size_t>> output_starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i].find(kInputHeader) != std::string::npos) input_starts.push_back(i);
+      if (text[i].find(kOutputHeader) != std::string::npos) output_starts.emplace_back(number_after(text[i], kOutputHeader), i);
     }
-    return std::nullopt;
+    const std::size_t first_output = output_starts.empty() ? text.size() : output_starts.front().second;
+    if (input_starts.empty()) input_starts.push_back(0);
+    for (std::size_t k = 0; k < input_starts.size(); ++k) {
+      const std::size_t end = k + 1 < input_starts.size() ? input_starts[k + 1] : first_output;
+      inputs_.push_back({input_starts[k], std::max(end, input_starts[k])});
+    }
+    outputs_.assign(inputs_.size(), LineRange{});
+    if (output_starts.empty()) outputs_[0] = {0, text.size()};  // without the headers: the whole file
+    for (std::size_t k = 0; k < output_starts.size(); ++k) {
+      const auto [number, start] = output_starts[k];
+      const std::size_t end = k + 1 < output_starts.size() ? output_starts[k + 1].second : text.size();
+      const int index = number > 0 ? number - 1 : static_cast<int>(k);
+      if (index < static_cast<int>(outputs_.size())) outputs_[static_cast<std::size_t>(index)] = {start, end};
+    }
   }
 
-  std::size_t require(std::string_view title) const {
-    const std::optional<std::size_t> at = find(title);
-    if (!at) fail(path_ + ": no \"" + std::string(title) + "\" table");
-    return *at;
+  int chosen(int configuration) const {
+    const int count = configurations();
+    if (configuration == 0 && count == 1) return 1;
+    if (configuration == 0) {
+      std::string list;
+      for (int n = 1; n <= count; ++n) list += (n == 1 ? "" : ", ") + describe(n);
+      throw InputError(path() + ": " + std::to_string(count) + " configurations (" + list +
+                       "); choose one with --configuration N");
+    }
+    if (configuration < 1 || configuration > count) {
+      throw InputError(path() + ": no configuration " + std::to_string(configuration) + "; the file holds " +
+                       std::to_string(count) + (count == 1 ? " configuration" : " configurations"));
+    }
+    return configuration;
+  }
+
+  // "2: MgO" from the configuration's "Formula = MgO".
+  std::string describe(int n) const {
+    const LineRange range = inputs_[static_cast<std::size_t>(n - 1)];
+    const auto at = tables_.find("Formula =", range);
+    const std::string formula = at ? trim(lines()[*at].substr(lines()[*at].find('=') + 1)) : "";
+    return std::to_string(n) + (formula.empty() ? "" : ": " + formula);
   }
 
   // A missing part of the file is reported as GULP's own error when GULP
   // stopped with one: that is why the part is missing.
   [[noreturn]] void fail(const std::string& message) const {
-    if (const auto error = run_error()) throw InputError(*error);
+    if (const auto error = tables_.run_error()) throw InputError(*error);
     throw InputError(message);
   }
 
-  // GULP's error block, "!! ERROR : text" and the "!!" lines after it, as
-  // one message naming the line it starts on.
-  std::optional<std::string> run_error() const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-      if (!starts_error_block(lines_[i])) continue;
-      std::string text;
-      for (std::size_t j = i; j < lines_.size() && in_error_block(lines_[j]); ++j) {
-        const std::string part = error_line_text(lines_[j]);
-        if (!part.empty()) text += (text.empty() ? "" : "; ") + part;
-      }
-      return place(path_, static_cast<int>(i) + 1) + "GULP ended with an error: " + text;
-    }
-    return std::nullopt;
+  std::string which(int n) const {
+    return configurations() > 1 ? "configuration " + std::to_string(n) + " " : "the run ";
   }
 
-  // The rows of a table below `title`: those after the `skip`-th rule line,
-  // up to the next rule line.
-  std::vector<Row> table_rows(std::size_t title, int skip) const {
-    std::size_t i = title + 1;
-    for (int rules = 0; i < lines_.size() && rules < skip; ++i) {
-      if (is_rule(lines_[i])) ++rules;
-    }
-    std::vector<Row> rows;
-    for (; i < lines_.size() && !is_rule(lines_[i]); ++i) {
-      std::vector<std::string> words;
-      for (std::string word : split_words(lines_[i])) {
-        while (!word.empty() && word.back() == '*') word.pop_back();  // optimisation flag
-        if (!word.empty()) words.push_back(word);
-      }
-      if (!words.empty()) rows.push_back({static_cast<int>(i) + 1, words});
-    }
-    if (i == lines_.size()) {
-      throw InputError(path_ + ": the table at line " + std::to_string(title + 1) + " is not closed");
-    }
-    return rows;
+  void require_bulk(int n, LineRange range) const {
+    const int dimensions = tables_.dimensionality(range);
+    if (dimensions == 3 || dimensions < 0) return;
+    static const char* const kinds[] = {"a cluster (no periodic cell)", "a polymer (periodic in one direction)",
+                                        "a surface (periodic in two directions)"};
+    throw InputError(path() + ": " + which(n) + "is " + kinds[dimensions] +
+                     "; wsphere analyses crystals periodic in three directions");
   }
 
-  // Rows "No. label c|s x y z ...": cores kept, shells dropped.
-  std::vector<Atom> atom_table(std::size_t title) const {
-    std::vector<Atom> atoms;
-    for (const Row& row : table_rows(title, 2)) {
-      if (row.words.size() < 6) {
-        throw InputError(place(path_, row.line) + "an atom row needs a label, a type and x y z");
-      }
-      const std::string& label = row.words[1];
-      const Particle particle = particle_of(row.words[2]);
-      if (particle == Particle::none) {
-        throw InputError(place(path_, row.line) + "\"" + row.words[2] + "\" is neither c nor s");
-      }
-      if (particle == Particle::shell) continue;
-      const std::string element = element_of_label(label);
-      if (element.empty()) {
-        throw InputError(place(path_, row.line) + "label \"" + label +
-                         "\" does not start with an element symbol");
-      }
-      Atom atom{element, "line " + std::to_string(row.line) + " (" + label + ")", {}};
-      for (int k = 0; k < 3; ++k) atom.frac[k] = number_at(row.words[3 + k], path_, row.line);
-      atoms.push_back(atom);
+  Cell initial_cell(LineRange range) const {
+    // A centred cell is printed beside its primitive cell; the full cell is
+    // the one the structure was written in.
+    for (std::string_view title : {"Full cell parameters", "Cell parameters (Angstroms/Degrees)"}) {
+      if (const auto at = tables_.find(title, range)) return tables_.equals_cell(*at);
     }
-    if (atoms.empty()) {
-      throw InputError(path_ + ": the table at line " + std::to_string(title + 1) + " holds no core");
-    }
-    return atoms;
+    if (const auto at = tables_.find("Cartesian lattice vectors (Angstroms)", range)) return tables_.vectors_cell(*at);
+    fail(path() + ": no \"Cell parameters (Angstroms/Degrees):\" table");
   }
 
-  // Lines "a =  11.9417    alpha =  89.6417" below the title; on a line that
-  // holds two cells the last value of each name is kept.
-  Cell initial_cell(std::size_t title) const {
-    std::map<std::string, double> values;
-    for (std::size_t i = title + 1; i < lines_.size() && i <= title + 8; ++i) {
-      const std::vector<std::string> words = split_words(lines_[i]);
-      for (std::size_t k = 0; k + 2 < words.size(); ++k) {
-        if (words[k + 1] == "=" && is_cell_name(words[k])) {
-          values[words[k]] = number_at(words[k + 2], path_, static_cast<int>(i) + 1);
-        }
-      }
-    }
-    return cell_from(values, title);
-  }
-
-  // Rows "a  11.941687 Angstrom  dE/de1(xx) ..." between two rules.
-  Cell final_cell(std::size_t title) const {
-    std::map<std::string, double> values;
-    for (const Row& row : table_rows(title, 1)) {
-      if (row.words.size() >= 2 && is_cell_name(row.words[0])) {
-        values[row.words[0]] = number_at(row.words[1], path_, row.line);
-      }
-    }
-    return cell_from(values, title);
-  }
-
-  Cell cell_from(const std::map<std::string, double>& values, std::size_t title) const {
-    Cell cell;
-    const std::pair<const char*, double*> wanted[] = {
-        {"a", &cell.a},         {"b", &cell.b},        {"c", &cell.c},
-        {"alpha", &cell.alpha}, {"beta", &cell.beta}, {"gamma", &cell.gamma}};
-    for (const auto& [name, target] : wanted) {
-      const auto found = values.find(name);
-      if (found == values.end()) {
-        throw InputError(path_ + ": the cell at line " + std::to_string(title + 1) + " has no " + name);
-      }
-      *target = found->second;
-    }
-    return cell;
-  }
-
-  // "Space group (centrosymmetric)    :  P 21/C"
-  std::string space_group() const {
-    for (const std::string& line : lines_) {
-      const std::string text = trim(line);
-      if (!text.starts_with("Space group")) continue;
-      const std::size_t bracket = text.find(')');
-      const std::size_t colon = text.find(':', bracket == std::string::npos ? 0 : bracket);
-      if (colon != std::string::npos) return trim(text.substr(colon + 1));
-    }
-    return {};
-  }
-
-  SourceState initial_state() const {
+  SourceState initial_state(int n) const {
+    const LineRange range = inputs_[static_cast<std::size_t>(n - 1)];
+    require_bulk(n, range);
     SourceState state;
-    state.file = path_;
-    state.cell = initial_cell(require("Cell parameters (Angstroms/Degrees):"));
-    state.atoms = atom_table(require("Fractional coordinates of asymmetric unit"));
-    state.symmetry.name = space_group();
+    state.file = path();
+    state.cell = initial_cell(range);
+    std::optional<std::size_t> atoms = tables_.find("Fractional coordinates of asymmetric unit", range);
+    if (!atoms) atoms = tables_.find("Fractional coordinates of atoms", range);
+    if (!atoms) fail(path() + ": no \"Fractional coordinates of asymmetric unit\" table");
+    state.atoms = tables_.atom_table(*atoms);
+    state.symmetry.name = tables_.space_group(range);
     return state;
   }
 
-  // Without a final cell table the run kept its cell. The final asymmetric
-  // unit is expanded like the initial one; the final table of all atoms is
-  // the full cell already.
-  SourceState final_state(const SourceState& initial) const {
+  // The bulk part of a configuration's output: up to its defect
+  // calculation, if any.
+  LineRange bulk_output(int n) const {
+    LineRange range = outputs_[static_cast<std::size_t>(n - 1)];
+    if (const auto defect = tables_.find(kDefectHeader, range)) range.end = *defect;
+    return range;
+  }
+
+  Cell final_cell(int n, LineRange range, const SourceState& initial) const {
+    if (const auto full = tables_.find("Non-primitive lattice parameters", range)) return tables_.equals_cell(*full);
+    std::optional<Cell> cell;
+    if (const auto table = tables_.find("Final cell parameters and derivatives", range)) {
+      cell = tables_.derivatives_cell(*table);
+    } else if (const auto vectors = tables_.find("Final Cartesian lattice vectors", range)) {
+      cell = tables_.vectors_cell(*vectors);
+    }
+    if (!cell) return initial.cell;  // a run at constant volume keeps its cell
+    return centred(*cell, n, initial);
+  }
+
+  // A centred run prints its final cell as the primitive cell: it becomes
+  // the full cell again by the matrix that joins the two initial cells.
+  Cell centred(const Cell& cell, int n, const SourceState& initial) const {
+    const auto pair = tables_.find("Primitive cell parameters", inputs_[static_cast<std::size_t>(n - 1)]);
+    if (!pair) return cell;
+    const auto matrix = centring_matrix(tables_.equals_cell(*pair, Pick::first), initial.cell);
+    if (!matrix) {
+      fail(path() + ": the final cell is printed as a primitive cell and no centring turns the initial "
+                    "primitive cell into the full one");
+    }
+    return full_cell(cell, *matrix);
+  }
+
+  SourceState final_state(int n, const SourceState& initial) const {
+    const LineRange range = bulk_output(n);
     SourceState state;
-    state.file = path_;
-    const std::optional<std::size_t> cell_title = find("Final cell parameters and derivatives");
-    state.cell = cell_title ? final_cell(*cell_title) : initial.cell;
-    if (const auto unit = find("Final asymmetric unit coordinates")) {
-      state.atoms = atom_table(*unit);
+    state.file = path();
+    if (const auto unit = tables_.find("Final asymmetric unit coordinates", range)) {
+      state.atoms = tables_.atom_table(*unit);
       state.symmetry = initial.symmetry;
-    } else if (const auto all = find("Final fractional coordinates of atoms")) {
-      state.atoms = atom_table(*all);
-    } else if (!find("Start of bulk optimisation")) {
-      fail(path_ + ": the run did no optimisation (no 'Start of bulk optimisation'); run GULP with the "
-                   "keyword optimise, or name the initial and the minimised structure as two files");
+    } else if (const auto all = tables_.find("Final fractional coordinates of atoms", range)) {
+      state.atoms = tables_.atom_table(*all);
+    } else if (tables_.find(kBulkStart, range)) {
+      fail(path() + ": no final coordinates (\"Final fractional coordinates of atoms\" "
+                    "or \"Final asymmetric unit coordinates\"): did the run end?");
+    } else if (tables_.find(kDefectHeader, outputs_[static_cast<std::size_t>(n - 1)])) {
+      throw InputError(path() + ": " + which(n) +
+                       "optimised a defect only, not the bulk; wsphere needs the crystal before and after");
     } else {
-      fail(path_ + ": no final coordinates (\"Final fractional coordinates of atoms\" "
-                   "or \"Final asymmetric unit coordinates\"): did the run end?");
+      fail(path() + ": " + which(n) + "did no optimisation (no 'Start of bulk optimisation'); run GULP with the "
+                                      "keyword optimise, or name the initial and the minimised structure as two files");
     }
+    state.cell = final_cell(n, range, initial);
     return state;
   }
 
-  std::string path_;
-  std::vector<std::string> lines_;
+  void read_outcome(int n, RunStates& states) const {
+    const LineRange range = bulk_output(n);
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+      for (const Notice& notice : kNotices) {
+        if (lines()[i].find(notice.start) == std::string::npos) continue;
+        states.converged = false;
+        states.notice = notice_text(lines(), i, notice.lines);
+        return;
+      }
+    }
+  }
+
+  OutputTables tables_;
+  std::vector<LineRange> inputs_;
+  std::vector<LineRange> outputs_;
 };
 
 }  // namespace
 
-RunStates read_gulp_output(const std::string& path) { return OutputFileReader(path).read(); }
+bool is_gulp_output(std::string_view head) {
+  if (head.find(kBanner) != std::string_view::npos) return true;
+  return head.find(kInputHeader) != std::string_view::npos && head.find("Dimensionality") != std::string_view::npos;
+}
 
-SourceState read_gulp_output_initial(const std::string& path) { return OutputFileReader(path).read_initial(); }
+bool is_gulp_output_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string head(kHeadBytes, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return is_gulp_output(head);
+}
+
+int count_configurations(std::string_view text) {
+  int count = 0;
+  for (std::size_t at = text.find(kInputHeader); at != std::string_view::npos; at = text.find(kInputHeader, at + 1)) {
+    ++count;
+  }
+  return count > 0 ? count : 1;
+}
+
+RunStates read_gulp_output(const std::string& path, int configuration) {
+  return OutputFileReader(path).read(configuration);
+}
+
+SourceState read_gulp_output_initial(const std::string& path, int configuration) {
+  return OutputFileReader(path).read_initial(configuration);
+}
 
 }  // namespace wsphere::companion

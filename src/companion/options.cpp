@@ -9,19 +9,23 @@
 namespace wsphere::companion {
 
 const char* const kUsage =
-    "usage: wsphere-input [options] RUN.gout\n"
+    "usage: wsphere-input [options] RUN\n"
     "       wsphere-input [options] INITIAL MINIMISED\n"
     "\n"
     "Writes an input file for wsphere from the structure before and after a\n"
-    "minimisation: one printed output (.gout) gives both states; otherwise give\n"
-    "two files, each a .gin, .res, .cif or .gout (a .gout gives its initial state\n"
-    "when named first, its final state when named second).\n"
+    "minimisation: one printed output of GULP (known by its content, whatever\n"
+    "its name: .gout, .got, .out, .log ...) gives both states; otherwise give\n"
+    "two files, each a .gin, .res, .cif or printed output (an output gives its\n"
+    "initial state when named first, its final state when named second).\n"
     "\n"
     "options:\n"
     "  -o FILE              file to write (default input.txt)\n"
     "  --force              overwrite FILE when it exists\n"
     "  --radius R           sphere radius in Angstrom (default 5.0)\n"
-    "  --bond-limit L       bond limit in Angstrom (default 2.2)\n"
+    "  --bond-limit L       bond limit in Angstrom (default: chosen from the\n"
+    "                       initial structure, past the first coordination shell\n"
+    "                       of the atoms of kinds 1 and 2 and short of the second;\n"
+    "                       2.2 whenever that selects the same bonds)\n"
     "  --kind SYMBOL[=REF]  one kind, repeated in kind order; REF is its reference\n"
     "                       bond length (default: the mean bonded distance of the\n"
     "                       kind in the initial state; the last kind has none).\n"
@@ -30,6 +34,7 @@ const char* const kUsage =
     "  --switches DIGITS    ten report switches, 0 or 1 (default 0000001111)\n"
     "  --supercell NA,NB,NC repeat both cells NA x NB x NC times\n"
     "  --title TEXT         title line of the input file\n"
+    "  --configuration N    the configuration to read from an output of several\n"
     "  --help               this text\n";
 
 namespace {
@@ -73,6 +78,12 @@ std::array<int, 3> supercell(const std::string& text) {
   return n;
 }
 
+int configuration(const std::string& text) {
+  const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || std::stoi(text) < 1) throw UsageError("--configuration: \"" + text + "\" is not a number from 1");
+  return std::stoi(text);
+}
+
 std::string switches(const std::string& text) {
   if (text.size() != 10 || text.find_first_not_of("01") != std::string::npos) {
     throw UsageError("--switches: \"" + text + "\" is not ten digits 0 or 1");
@@ -100,6 +111,7 @@ Options parse_options(const std::vector<std::string>& args) {
       {"--switches", [&](const std::string& v) { options.switches = switches(v); }},
       {"--supercell", [&](const std::string& v) { options.supercell = supercell(v); }},
       {"--title", [&](const std::string& v) { options.title = title(v); }},
+      {"--configuration", [&](const std::string& v) { options.configuration = configuration(v); }},
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -124,7 +136,7 @@ Options parse_options(const std::vector<std::string>& args) {
     }
   }
   if (!options.help && (options.inputs.empty() || options.inputs.size() > 2)) {
-    throw UsageError("give one .gout file, or an initial and a minimised file");
+    throw UsageError("give one printed output, or an initial and a minimised file");
   }
   return options;
 }

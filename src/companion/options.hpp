@@ -23,11 +23,12 @@ struct Options {
   std::string output = "input.txt";
   bool force = false;
   double radius = 5.0;
-  double bond_limit = 2.2;
+  std::optional<double> bond_limit;  // empty: chosen from the initial structure
   std::vector<KindChoice> kinds;  // empty: the elements present
   std::string switches = "0000001111";
   std::array<int, 3> supercell{1, 1, 1};
   std::optional<std::string> title;
+  int configuration = 0;  // of a printed output holding several; 0: the only one
   bool help = false;
 };
 

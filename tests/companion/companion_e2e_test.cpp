@@ -98,6 +98,8 @@ TEST(CommandLine, SummaryLinesOnSuccess) {
   EXPECT_EQ(made.status, 0);
   EXPECT_EQ(made.out, "");
   EXPECT_EQ(made.err,
+            "bond limit: 2.2000 A, chosen from the initial structure: the first shells of kinds 1 and 2 end at "
+            "up to 1.9953 A, their next neighbours start at 2.7569 A (--bond-limit to choose otherwise)\n"
             "reference Si: 1.6348 A, the mean of 16 distances up to the bond limit in the initial state\n"
             "initial: " + initial + ": 32 atoms, cell 7.1200 7.8479 5.5738 89.974 101.117 106.000, kinds Si 4 Al 8 O 20\n"
             "minimised: " + minimised + ": 32 atoms, cell 7.0896 7.8173 5.5497 90.031 101.098 105.987, kinds Si 4 Al 8 O 20\n"
@@ -130,11 +132,12 @@ TEST(CommandLine, RefusalsAndWarnings) {
        "wsphere-input: atom 1 differs: O from " + quartz + " site O1, Si from " + quartz_other +
            " site Si; both states must list the same atoms in the same order\n"},
       {{"/nonexistent/a.cif", quartz}, 1, "wsphere-input: /nonexistent/a.cif: no such file\n"},
-      {{quartz}, 1, "wsphere-input: " + quartz + ": a single file must be a printed output (.gout); "
-                    "otherwise give two files\n"},
+      {{quartz}, 1, "wsphere-input: " + quartz + ": a single file must be a printed output of GULP (known by "
+                    "its content); otherwise give two files\n"},
       {{quartz, kRun + ".txt"}, 1, "wsphere-input: " + kRun + ".txt: no such file\n"},
       {{gout, "--supercell", "2,2,2"}, 1,
-       "wsphere-input: 1488 atoms: wsphere holds at most 1000; use fewer cells in --supercell\n"},
+       "wsphere-input: 1488 atoms: wsphere holds at most 1000; use fewer cells in --supercell; wsphere-batch and "
+       "wsphere.analyse (Python) take any size\n"},
       {{gout, "--kind", "Si", "--kind", "O=1.6"}, 1,
        "wsphere-input: --kind O=...: the last kind takes no reference distance\n"},
       {{gout, "--kind", "Si", "--kind", "Ge", "--kind", "F", "--kind", "O", "--kind", "H", "--kind", "C",
@@ -147,6 +150,8 @@ TEST(CommandLine, RefusalsAndWarnings) {
        "--kind Ge=REF\n"},
       {{quartz, quartz, "--kind", "Si", "--kind", "Al", "--kind", "O"}, 1,
        "warning: kind Al holds no atom\n"
+       "bond limit: 2.2000 A, chosen from the initial structure: the first shells of kinds 1 and 2 end at up to "
+       "1.6161 A, their next neighbours start at 3.0533 A (--bond-limit to choose otherwise)\n"
        "reference Si: 1.6117 A, the mean of 12 distances up to the bond limit in the initial state\n"
        "wsphere-input: kind Al holds no atom to measure a reference distance from; give it as --kind Al=REF\n"},
       {{gout, "--kind", "Si", "--kind", "Ge", "--kind", "Si"}, 1, "wsphere-input: --kind Si is given twice\n"},
@@ -159,10 +164,12 @@ TEST(CommandLine, RefusalsAndWarnings) {
       {{gout, "--kind", "S1"}, 2,
        "wsphere-input: --kind: \"S1\" is not a symbol of one or two letters\n(wsphere-input --help tells the usage)\n"},
       {{gout, "--colour"}, 2, "wsphere-input: unknown option --colour\n(wsphere-input --help tells the usage)\n"},
-      {{}, 2, "wsphere-input: give one .gout file, or an initial and a minimised file\n"
+      {{}, 2, "wsphere-input: give one printed output, or an initial and a minimised file\n"
               "(wsphere-input --help tells the usage)\n"},
       {{gout, "--title"}, 2, "wsphere-input: --title needs a value\n(wsphere-input --help tells the usage)\n"},
       {{quartz, quartz}, 0,
+       "bond limit: 2.2000 A, chosen from the initial structure: the first shells of kinds 1 and 2 end at up to "
+       "1.6161 A, their next neighbours start at 2.6173 A (--bond-limit to choose otherwise)\n"
        "reference Si: 1.6117 A, the mean of 12 distances up to the bond limit in the initial state\n"
        "warning: the sphere radius 5.0000 A is larger than the narrowest width 4.2452 A of the initial cell: "
        "the 3 x 3 x 3 block misses neighbours; use --supercell\n..."},
@@ -225,7 +232,7 @@ TEST(CommandLine, SharedPositionIsReported) {
   const std::string cif = (dir / "mixed.cif").string();
   const Result made = run_in_process({cif, cif, "-o", (dir / "input.txt").string(), "--radius", "4"});
   EXPECT_EQ(made.status, 0);
-  EXPECT_EQ(made.err.substr(0, made.err.find("\nreference")),
+  EXPECT_EQ(made.err.substr(0, made.err.find("\nbond limit")),
             "warning: atoms 1 (Al1, site Al1) and 2 (Fe1, site Fe1) of the initial state are 0.0000 A apart: "
             "wsphere does not count them as neighbours of each other");
 }
@@ -283,6 +290,8 @@ TEST(CommandLine, RunWithoutAFinalStructureGivesTheInitialState) {
     EXPECT_EQ(made.status, 0) << cut;
     EXPECT_EQ(made.out, "");
     EXPECT_EQ(made.err,
+              "bond limit: 2.2000 A, chosen from the initial structure: the first shells of kinds 1 and 2 end at "
+              "up to 1.8711 A, their next neighbours start at 2.5556 A (--bond-limit to choose otherwise)\n"
               "reference Si: 1.6174 A, the mean of 236 distances up to the bond limit in the initial state\n"
               "reference Ge: 1.8133 A, the mean of 5 distances up to the bond limit in the initial state\n"
               "reference F: 1.8711 A, the mean of 1 distance up to the bond limit in the initial state\n"
@@ -330,6 +339,12 @@ TEST(CommandLine, IsolatedAtomOfAFirstTwoKindIsRefusedAndOfALaterKindWarned) {
   write_file(dir / "cage.gin", "opti conp\ncell\n8 8 8 90 90 90\nfrac\n" + atoms);
   const std::string placeholder = "its reference is set to 0.0000 A, a placeholder: only the references of kinds "
                                   "1 and 2 enter the compliance\n";
+  const std::string chosen = "bond limit: 2.2000 A, chosen from the initial structure: the first shells of kinds 1 "
+                             "and 2 end at up to 2.0000 A, their next neighbours start at 2.4000 A (--bond-limit to "
+                             "choose otherwise)\n";
+  const std::string chosen_for_si = "bond limit: 2.2000 A, chosen from the initial structure: the first shells of "
+                                    "kinds 1 and 2 end at up to 1.6000 A, their next neighbours start at 2.4000 A "
+                                    "(--bond-limit to choose otherwise)\n";
   const struct {
     std::vector<std::string> kinds;
     int status;
@@ -337,28 +352,28 @@ TEST(CommandLine, IsolatedAtomOfAFirstTwoKindIsRefusedAndOfALaterKindWarned) {
   } cases[] = {
       {{},
        0,
-       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       chosen + "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
        "reference Al: 2.0000 A, the mean of 2 distances up to the bond limit in the initial state\n"
        "warning: kind F has no neighbour within the bond limit 2.2000 A; " + placeholder},
       {{"--kind", "Si", "--kind", "Al", "--kind", "F=1.9", "--kind", "O"},
        0,
-       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       chosen + "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
        "reference Al: 2.0000 A, the mean of 2 distances up to the bond limit in the initial state\n"},
       {{"--kind", "Si", "--kind", "Al", "--kind", "Ca", "--kind", "F", "--kind", "O"},
        0,
-       "warning: kind Ca holds no atom\n"
+       "warning: kind Ca holds no atom\n" + chosen +
        "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
        "reference Al: 2.0000 A, the mean of 2 distances up to the bond limit in the initial state\n"
        "warning: kind Ca holds no atom to measure a reference distance from; " + placeholder +
        "warning: kind F has no neighbour within the bond limit 2.2000 A; " + placeholder},
       {{"--kind", "Si", "--kind", "F", "--kind", "Al", "--kind", "O"},
        1,
-       "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
+       chosen_for_si + "reference Si: 1.6000 A, the mean of 1 distance up to the bond limit in the initial state\n"
        "wsphere-input: kind F has no neighbour within the bond limit 2.2000 A; give its reference as "
        "--kind F=REF\n"},
       {{"--kind", "F", "--kind", "Si", "--kind", "O"},
        1,
-       "warning: the Al atoms (Al1 ...) belong to no kind\n"
+       "warning: the Al atoms (Al1 ...) belong to no kind\n" + chosen_for_si +
        "wsphere-input: kind F has no neighbour within the bond limit 2.2000 A; give its reference as "
        "--kind F=REF\n"},
   };

@@ -165,7 +165,7 @@ def test_an_ase_molecule_without_a_cell_is_refused():
 
 
 FILE_FAULTS = [
-    ("unknown file type", "run.xyz", "1\n\nSi 0 0 0\n", "unknown kind of file"),
+    ("unknown file type", "run.xyz", "1\n\nSi 0 0 0\n", "neither a GULP output"),
     ("a .gin without a cell", "bad.gin", "opti conp\nfractional\nSi core 0 0 0\n", "bad.gin"),
     ("a .gin with a bad number", "bad.gin", "cell\n5 5 5 90 90 x\nfractional\nSi core 0 0 0\n", "line 2"),
     ("an empty .gout", "bad.gout", "", "bad.gout"),

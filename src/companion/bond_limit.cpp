@@ -50,13 +50,18 @@ struct Shell {
   double cap = 0.0;  // how far its neighbours were looked at
 };
 
-// The first shells of the atoms with compliance; atoms without a neighbour
-// within kFirstReach are left out.
+// The first shells of the atoms with compliance (of all atoms when no atom
+// has); atoms without a neighbour within kFirstReach are left out.
 std::vector<Shell> first_shells(const Crystal& crystal, const std::vector<std::string>& names,
                                 const std::vector<std::string>& kinds) {
   std::vector<std::size_t> chosen;
   for (std::size_t i = 0; i < crystal.atoms.size(); ++i) {
     if (has_compliance(names[i], kinds)) chosen.push_back(i);
+  }
+  // A structure of one element of two letters (a metal) has its one kind
+  // last, which counts no atom: its atoms are looked at all the same.
+  if (chosen.empty()) {
+    for (std::size_t i = 0; i < crystal.atoms.size(); ++i) chosen.push_back(i);
   }
   std::vector<double> distances;
   std::vector<double> nearest_of(chosen.size());

@@ -5,9 +5,6 @@ include(GNUInstallDirs)
 install(TARGETS wsphere RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS tools/wsphere-summary DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The companion that writes input.txt, where gemmi was found to build it.
-if(TARGET wsphere-input)
-  install(TARGETS wsphere-input RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 
 # Man pages are shipped compressed, the way man and Debian expect them; -n keeps
 # the name and time stamp out of the archive so that rebuilds are identical.
@@ -20,6 +17,19 @@ add_custom_command(
   VERBATIM)
 add_custom_target(wsphere_man ALL DEPENDS ${WSPHERE_MAN_PAGE})
 install(FILES ${WSPHERE_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The companion that writes input.txt, with its page, where gemmi was found to build it.
+if(TARGET wsphere-input)
+  install(TARGETS wsphere-input RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(WSPHERE_INPUT_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/wsphere-input.1.gz)
+  add_custom_command(
+    OUTPUT ${WSPHERE_INPUT_MAN_PAGE}
+    COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_CURRENT_SOURCE_DIR}/man/wsphere-input.1 > ${WSPHERE_INPUT_MAN_PAGE}
+    DEPENDS man/wsphere-input.1
+    VERBATIM)
+  add_custom_target(wsphere_input_man ALL DEPENDS ${WSPHERE_INPUT_MAN_PAGE})
+  install(FILES ${WSPHERE_INPUT_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 # The manual and the examples with their reports, for trying the program out.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -17,14 +17,17 @@ cmake --install build --prefix "$prefix" >/dev/null
 if [ -x build/wsphere-input ]; then
   "$prefix/bin/wsphere-input" --help >/dev/null || fail "the installed wsphere-input is missing or fails"
 fi
-man_page="$prefix/share/man/man1/wsphere.1.gz"
-[ -f "$man_page" ] || fail "the man page is missing"
-gzip -t "$man_page" || fail "the man page is no gzip file"
-if command -v man >/dev/null 2>&1; then
-  warnings=$(MANWIDTH=80 man --warnings -l "$man_page" 2>&1 >/dev/null) ||
-    fail "man cannot show the page"
-  [ -z "$warnings" ] || fail "the man page has warnings: $warnings"
-fi
+pages=("$prefix/share/man/man1/wsphere.1.gz")
+[ -x build/wsphere-input ] && pages+=("$prefix/share/man/man1/wsphere-input.1.gz")
+for man_page in "${pages[@]}"; do
+  [ -f "$man_page" ] || fail "the man page $man_page is missing"
+  gzip -t "$man_page" || fail "the man page $man_page is no gzip file"
+  if command -v man >/dev/null 2>&1; then
+    warnings=$(MANWIDTH=80 man --warnings -l "$man_page" 2>&1 >/dev/null) ||
+      fail "man cannot show the page $man_page"
+    [ -z "$warnings" ] || fail "the man page $man_page has warnings: $warnings"
+  fi
+done
 
 # The installed binary on an example, run the way the manual tells users to.
 run="$work/run"

@@ -206,8 +206,28 @@ class OutputFileReader {
     return full_cell(cell, *matrix);
   }
 
+  // The part of a configuration's bulk output from its last start of an
+  // optimisation: its final tables are the first after it.
+  LineRange optimisation(int n) const {
+    LineRange range = bulk_output(n);
+    std::optional<std::size_t> start;
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+      if (lines()[i].find(kBulkStart) != std::string::npos) start = i;
+    }
+    if (!start) {
+      if (tables_.find(kDefectHeader, outputs_[static_cast<std::size_t>(n - 1)])) {
+        throw InputError(path() + ": " + which(n) +
+                         "optimised a defect only, not the bulk; wsphere needs the crystal before and after");
+      }
+      fail(path() + ": " + which(n) + "did no optimisation (no 'Start of bulk optimisation'); run GULP with the "
+                                      "keyword optimise, or name the initial and the minimised structure as two files");
+    }
+    range.begin = *start;
+    return range;
+  }
+
   SourceState final_state(int n, const SourceState& initial) const {
-    const LineRange range = bulk_output(n);
+    const LineRange range = optimisation(n);
     SourceState state;
     state.file = path();
     if (const auto unit = tables_.find("Final asymmetric unit coordinates", range)) {
@@ -215,22 +235,16 @@ class OutputFileReader {
       state.symmetry = initial.symmetry;
     } else if (const auto all = tables_.find("Final fractional coordinates of atoms", range)) {
       state.atoms = tables_.atom_table(*all);
-    } else if (tables_.find(kBulkStart, range)) {
+    } else {
       fail(path() + ": no final coordinates (\"Final fractional coordinates of atoms\" "
                     "or \"Final asymmetric unit coordinates\"): did the run end?");
-    } else if (tables_.find(kDefectHeader, outputs_[static_cast<std::size_t>(n - 1)])) {
-      throw InputError(path() + ": " + which(n) +
-                       "optimised a defect only, not the bulk; wsphere needs the crystal before and after");
-    } else {
-      fail(path() + ": " + which(n) + "did no optimisation (no 'Start of bulk optimisation'); run GULP with the "
-                                      "keyword optimise, or name the initial and the minimised structure as two files");
     }
     state.cell = final_cell(n, range, initial);
     return state;
   }
 
   void read_outcome(int n, RunStates& states) const {
-    const LineRange range = bulk_output(n);
+    const LineRange range = optimisation(n);
     for (std::size_t i = range.begin; i < range.end; ++i) {
       for (const Notice& notice : kNotices) {
         if (lines()[i].find(notice.start) == std::string::npos) continue;

@@ -166,7 +166,7 @@ const char* const kOutputWithSymmetry = R"(
       2 Cl    c    0.500000 *  0.500000 *  0.500000 *  -1.00000    1.000000
       3 Cl    s    0.500000 *  0.500000 *  0.500000 *  -1.00000    1.000000
 --------------------------------------------------------------------------------
-
+  Start of bulk optimisation :
   Final asymmetric unit coordinates :
 
 --------------------------------------------------------------------------------
@@ -229,7 +229,7 @@ std::string line_after(const std::string& text) {
 // run without optimisation, or else a run cut short.
 TEST(GulpOutput, MissingFinalStructureIsExplained) {
   std::string single = kOutputWithSymmetry;
-  single.resize(single.find("  Final asymmetric"));
+  single.resize(single.find("  Start of bulk"));
   const std::string started =
       single + "  Start of bulk optimisation :\n\n  Cycle:      0 Energy:   -10.2  Gnorm:   0.01  CPU:   0.1\n\n";
   const std::string failed = ", line " + line_after(started) + ": GULP ended with an error: ";

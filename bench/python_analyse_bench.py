@@ -49,9 +49,10 @@ def main():
     given = [(symbol.decode().strip(), reference if i + 1 < len(kinds) else None)
              for i, (symbol, reference) in enumerate(kinds)]
     print(f"{len(initial)} atoms, sphere 6 A, {args.repeat} calls")
-    for label, options in (("kinds and references given", {"kinds": given}),
-                           ("the same on two threads", {"kinds": given, "threads": 2}),
-                           ("kinds as wsphere-input chooses", {}),
+    for label, options in (("kinds, references, limit given", {"kinds": given, "bond_limit": 2.2}),
+                           ("the same on two threads", {"kinds": given, "bond_limit": 2.2, "threads": 2}),
+                           ("bond limit chosen", {"kinds": given}),
+                           ("all as wsphere-input chooses", {}),
                            ("the same on two threads", {"threads": 2})):
         best, median = timings(lambda: wsphere.analyse(initial, minimised, radius=6.0, **options), args.repeat)
         print(f"  {label:32s} best {best * 1e3:7.3f} ms   median {median * 1e3:7.3f} ms")

@@ -17,6 +17,10 @@ namespace {
 // its kind is refused later should it be one of the first two.
 constexpr double kFirstReach = 4.0;
 
+// How far neighbours are looked at, at most: a next distance beyond a
+// shell farther out is taken as this.
+constexpr double kReach = 6.0;
+
 std::string decimals(double value, int places) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.*f", places, value);
@@ -30,30 +34,30 @@ bool has_compliance(const std::string& name, const std::vector<std::string>& kin
   return false;
 }
 
-// The distances from atom i to every image within `reach`.
-void distances_within(const NeighbourSearch& search, std::size_t i, double reach, std::vector<double>& out) {
+// The distances from atom i to the images within the search's reach.
+void distances_of(const NeighbourSearch& search, std::size_t i, std::vector<double>& out) {
   out.clear();
-  search.for_each_near(i, [&](double d) {
-    if (d > kSelfDistance && d <= reach) out.push_back(d);
+  search.for_each_within(i, [&](double d) {
+    if (d > kSelfDistance) out.push_back(d);
   });
-}
-
-double nearest(const std::vector<double>& distances) {
-  return distances.empty() ? std::numeric_limits<double>::infinity()
-                           : *std::min_element(distances.begin(), distances.end());
 }
 
 struct Shell {
   std::size_t atom = 0;
   double end = 0.0;
   double beyond = 0.0;
-  double cap = 0.0;  // how far its neighbours were looked at
 };
 
-// The first shells of the atoms with compliance (of all atoms when no atom
-// has); atoms without a neighbour within kFirstReach are left out.
-std::vector<Shell> first_shells(const Crystal& crystal, const std::vector<std::string>& names,
-                                const std::vector<std::string>& kinds) {
+// The first shell of atom i from its distances, those beyond `cap` left out.
+Shell shell_of(std::size_t i, std::vector<double>& distances, double cap) {
+  std::erase_if(distances, [&](double d) { return d > cap; });
+  Shell shell{i, 0.0, 0.0};
+  first_shell(distances, cap, shell.end, shell.beyond);
+  return shell;
+}
+
+std::vector<std::size_t> atoms_looked_at(const Crystal& crystal, const std::vector<std::string>& names,
+                                         const std::vector<std::string>& kinds) {
   std::vector<std::size_t> chosen;
   for (std::size_t i = 0; i < crystal.atoms.size(); ++i) {
     if (has_compliance(names[i], kinds)) chosen.push_back(i);
@@ -63,24 +67,38 @@ std::vector<Shell> first_shells(const Crystal& crystal, const std::vector<std::s
   if (chosen.empty()) {
     for (std::size_t i = 0; i < crystal.atoms.size(); ++i) chosen.push_back(i);
   }
-  std::vector<double> distances;
-  std::vector<double> nearest_of(chosen.size());
-  const NeighbourSearch near(crystal, kFirstReach);
-  double widest = 0.0;
-  for (std::size_t k = 0; k < chosen.size(); ++k) {
-    distances_within(near, chosen[k], kFirstReach, distances);
-    nearest_of[k] = nearest(distances);
-    if (std::isfinite(nearest_of[k])) widest = std::max(widest, nearest_of[k]);
-  }
+  return chosen;
+}
+
+// The first shells of the atoms with compliance (of all atoms when no atom
+// has); atoms without a neighbour within kFirstReach are left out. The
+// distances within kFirstReach serve the atoms of a near nearest neighbour;
+// those whose twice nearest distance lies farther are looked at again.
+std::vector<Shell> first_shells(const Crystal& crystal, const std::vector<std::string>& names,
+                                const std::vector<std::string>& kinds) {
+  const std::vector<std::size_t> chosen = atoms_looked_at(crystal, names, kinds);
+  std::vector<double> nearest(chosen.size(), 0.0);
   std::vector<Shell> shells;
-  const NeighbourSearch around(crystal, 2.0 * widest);
+  std::vector<double> distances;
+  double farthest_cap = 0.0;
+  const NeighbourSearch near(crystal, kFirstReach);
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    if (!std::isfinite(nearest_of[k])) continue;
-    const double cap = 2.0 * nearest_of[k];
-    distances_within(around, chosen[k], cap, distances);
-    Shell shell{chosen[k], 0.0, 0.0, cap};
-    first_shell(distances, cap, shell.end, shell.beyond);
-    shells.push_back(shell);
+    distances_of(near, chosen[k], distances);
+    if (distances.empty()) continue;
+    nearest[k] = *std::min_element(distances.begin(), distances.end());
+    const double cap = std::min(2.0 * nearest[k], kReach);
+    if (cap > kFirstReach) {
+      farthest_cap = std::max(farthest_cap, cap);
+      continue;
+    }
+    shells.push_back(shell_of(chosen[k], distances, cap));
+  }
+  if (farthest_cap == 0.0) return shells;
+  const NeighbourSearch far(crystal, farthest_cap);
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    if (nearest[k] == 0.0 || std::min(2.0 * nearest[k], kReach) <= kFirstReach) continue;
+    distances_of(far, chosen[k], distances);
+    shells.push_back(shell_of(chosen[k], distances, std::min(2.0 * nearest[k], kReach)));
   }
   return shells;
 }
@@ -103,12 +121,10 @@ std::string element_list(const Crystal& crystal, const std::vector<Shell>& shell
 // The nearest neighbour distance beyond `low` of any of the atoms; `low`
 // and a gap when there is none.
 double next_distance_beyond(const Crystal& crystal, const std::vector<Shell>& shells, double low) {
-  double reach = 0.0;
-  for (const Shell& shell : shells) reach = std::max(reach, shell.cap);
-  const NeighbourSearch around(crystal, reach);
+  const NeighbourSearch search(crystal, low * kShellGapRatio);
   double next = low * kShellGapRatio;
   for (const Shell& shell : shells) {
-    around.for_each_near(shell.atom, [&](double d) {
+    search.for_each_within(shell.atom, [&](double d) {
       if (d > low && d < next) next = d;
     });
   }

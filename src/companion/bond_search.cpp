@@ -1,8 +1,11 @@
 #include "companion/bond_search.hpp"
 
+#include "companion/cell_forms.hpp"
+
 namespace wsphere::companion {
 
-NeighbourSearch::NeighbourSearch(const Crystal& crystal, double reach) : crystal_(crystal), metric_(crystal.cell) {
+NeighbourSearch::NeighbourSearch(const Crystal& crystal, double reach)
+    : crystal_(crystal), metric_(crystal.cell), reach_squared_(reach * reach) {
   // A difference d of fractions is at least |d_k| times the width of the cell
   // across axis k long, so a partner within reach differs by at most
   // reach / width_k along k. The slack keeps rounding on the safe side.
@@ -10,6 +13,19 @@ NeighbourSearch::NeighbourSearch(const Crystal& crystal, double reach) : crystal
   for (int k = 0; k < 3; ++k) {
     reach_[k] = std::max(reach, 0.0) / widths[k] * (1.0 + 1.0e-9) + 1.0e-12;
     count_[k] = reach_[k] >= 1.0 ? 1 : std::max(1, std::min(64, static_cast<int>(1.0 / reach_[k])));
+  }
+  const Rows rows = vectors_of(crystal.cell);
+  for (int s = 0; s < 27; ++s) {
+    const double t[3] = {static_cast<double>(s % 3 - 1), static_cast<double>(s / 3 % 3 - 1),
+                         static_cast<double>(s / 9 - 1)};
+    for (std::size_t k = 0; k < 3; ++k) {
+      shifts_[static_cast<std::size_t>(s)][k] = t[0] * rows[0][k] + t[1] * rows[1][k] + t[2] * rows[2][k];
+    }
+  }
+  for (const Atom& atom : crystal.atoms) {
+    Vector r{};
+    for (std::size_t k = 0; k < 3; ++k) r[k] = atom.frac[0] * rows[0][k] + atom.frac[1] * rows[1][k] + atom.frac[2] * rows[2][k];
+    cartesian_.push_back(r);
   }
   bins_.resize(static_cast<std::size_t>(count_[0] * count_[1] * count_[2]));
   for (std::size_t j = 0; j < crystal.atoms.size(); ++j) {
@@ -32,7 +48,7 @@ NeighbourSearch::NearBins NeighbourSearch::near_bins(int home, int axis) const {
   return out;
 }
 
-void NeighbourSearch::partners_of(std::size_t i, std::vector<int>& partners) const {
+void NeighbourSearch::partners_of(std::size_t i, std::vector<int>& partners, bool ordered) const {
   const auto& p = crystal_.atoms[i].frac;
   partners.clear();
   const NearBins along_a = near_bins(bin_of(p[0], 0), 0);
@@ -49,7 +65,7 @@ void NeighbourSearch::partners_of(std::size_t i, std::vector<int>& partners) con
     }
   }
   // The order of the whole list, as the plain loop visits them.
-  std::sort(partners.begin(), partners.end());
+  if (ordered) std::sort(partners.begin(), partners.end());
 }
 
 BondMean measured_bond_distance(const Crystal& crystal, const std::vector<std::string>& names,

@@ -31,6 +31,12 @@ class NeighbourSearch {
   template <class Visit>
   void for_each_near(std::size_t i, Visit&& visit) const;
 
+  // Calls visit(distance) for every image within `reach` of atom i (the
+  // atom's own images included), in no particular order; the distances are
+  // Cartesian ones, which may differ from the metric's in the last bits.
+  template <class Visit>
+  void for_each_within(std::size_t i, Visit&& visit) const;
+
  private:
   struct NearBins {
     std::array<int, 3> bin{};
@@ -39,10 +45,13 @@ class NeighbourSearch {
   int bin_of(double x, int axis) const { return std::min(count_[axis] - 1, static_cast<int>(x * count_[axis])); }
   int index(int a, int b, int c) const { return (a * count_[1] + b) * count_[2] + c; }
   NearBins near_bins(int home, int axis) const;
-  void partners_of(std::size_t i, std::vector<int>& partners) const;
+  void partners_of(std::size_t i, std::vector<int>& partners, bool ordered) const;
 
   const Crystal& crystal_;
   Metric metric_;
+  double reach_squared_ = 0.0;
+  std::vector<Vector> cartesian_;       // of each atom, Angstrom
+  std::array<Vector, 27> shifts_{};     // the 27 lattice translates of the block, a fastest
   std::array<double, 3> reach_{};
   std::array<int, 3> count_{};
   std::vector<std::vector<int>> bins_;
@@ -53,7 +62,7 @@ template <class Visit>
 void NeighbourSearch::for_each_near(std::size_t i, Visit&& visit) const {
   const std::vector<Atom>& atoms = crystal_.atoms;
   const auto& p = atoms[i].frac;
-  partners_of(i, partners_);
+  partners_of(i, partners_, true);
   for (int j : partners_) {
     const Atom& other = atoms[static_cast<std::size_t>(j)];
     // The image shifts along each axis whose difference stays within reach,
@@ -72,6 +81,33 @@ void NeighbourSearch::for_each_near(std::size_t i, Visit&& visit) const {
                             other.frac[1] + shifts[1][static_cast<std::size_t>(b)] - p[1],
                             other.frac[2] + shifts[2][static_cast<std::size_t>(c)] - p[2]};
           visit(metric_.length(d));
+        }
+      }
+    }
+  }
+}
+
+template <class Visit>
+void NeighbourSearch::for_each_within(std::size_t i, Visit&& visit) const {
+  const auto& p = crystal_.atoms[i].frac;
+  const Vector& origin = cartesian_[i];
+  partners_of(i, partners_, false);
+  for (int j : partners_) {
+    const auto& q = crystal_.atoms[static_cast<std::size_t>(j)].frac;
+    const Vector& other = cartesian_[static_cast<std::size_t>(j)];
+    const Vector d = {other[0] - origin[0], other[1] - origin[1], other[2] - origin[2]};
+    for (int c = 0; c < 3; ++c) {
+      if (std::fabs(q[2] + (c - 1) - p[2]) > reach_[2]) continue;
+      for (int b = 0; b < 3; ++b) {
+        if (std::fabs(q[1] + (b - 1) - p[1]) > reach_[1]) continue;
+        for (int a = 0; a < 3; ++a) {
+          if (std::fabs(q[0] + (a - 1) - p[0]) > reach_[0]) continue;
+          const Vector& shift = shifts_[static_cast<std::size_t>(a + 3 * b + 9 * c)];
+          const double x = d[0] + shift[0];
+          const double y = d[1] + shift[1];
+          const double z = d[2] + shift[2];
+          const double squared = x * x + y * y + z * z;
+          if (squared <= reach_squared_) visit(std::sqrt(squared));
         }
       }
     }

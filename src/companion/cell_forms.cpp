@@ -76,6 +76,17 @@ Cell cell_of_vectors(const Rows& v) {
   return cell_of_metric(g);
 }
 
+Rows vectors_of(const Cell& c) {
+  const double ca = cosine(c.alpha);
+  const double cb = cosine(c.beta);
+  const double cg = cosine(c.gamma);
+  const double sg = std::sin(c.gamma * std::numbers::pi / 180.0);
+  const double cx = c.c * cb;
+  const double cy = c.c * (ca - cb * cg) / sg;
+  const double cz = std::sqrt(std::max(c.c * c.c - cx * cx - cy * cy, 0.0));
+  return {{{c.a, 0.0, 0.0}, {c.b * cg, c.b * sg, 0.0}, {cx, cy, cz}}};
+}
+
 std::optional<Matrix> centring_matrix(const Cell& primitive, const Cell& full) {
   const Metric3 p = metric_of(primitive);
   const Metric3 f = metric_of(full);

@@ -14,6 +14,9 @@ using Rows = std::array<std::array<double, 3>, 3>;
 // The cell whose edge vectors are the rows, Angstrom.
 Cell cell_of_vectors(const Rows& vectors);
 
+// Edge vectors of a cell as rows: a along x, b in the xy plane.
+Rows vectors_of(const Cell& cell);
+
 // Integer rows M with full = M x primitive: the conventional cell's edges as
 // sums of the primitive edges (centring of P, A, B, C, I, F or R). Found from
 // the two cells' metrics, each entry -1, 0 or 1; none when no such matrix

@@ -210,6 +210,10 @@ class OutputFileReader {
   // optimisation: its final tables are the first after it.
   LineRange optimisation(int n) const {
     LineRange range = bulk_output(n);
+    if (range.begin == range.end) {
+      fail(path() + ": " + which(n) + "has no output (no 'Output for configuration " + std::to_string(n) +
+           "'): did the run end?");
+    }
     std::optional<std::size_t> start;
     for (std::size_t i = range.begin; i < range.end; ++i) {
       if (lines()[i].find(kBulkStart) != std::string::npos) start = i;

@@ -100,6 +100,8 @@ TEST(GulpLayouts, RunsWithoutAPairOfBulkStatesSayWhy) {
       {"two.out", read_file(kGulp / "two-configurations.out"), 0,
        ": 2 configurations (1: Mg4O4, 2: Ca4O4); choose one with --configuration N"},
       {"two.out", read_file(kGulp / "two-configurations.out"), 3, ": no configuration 3; the file holds 2 configurations"},
+      {"cut.out", without("two-configurations.out", "*  Output for configuration   2", "  Job Finished"), 2,
+       ": configuration 2 has no output (no 'Output for configuration 2'): did the run end?"},
   };
   for (const auto& c : cases) {
     const std::string path = (dir / c.name).string();

@@ -36,20 +36,21 @@ struct Loaded {
 Loaded load(const Options& options) {
   std::array<SourceState, 2> sources;
   Loaded loaded;
-  if (options.inputs.size() == 1) {
-    const std::string& path = options.inputs[0];
-    if (kind_of_file(path) != FileKind::gulp_output) {
-      throw InputError(path + ": a single file must be a printed output of GULP (known by its content); "
-                              "otherwise give two files");
-    }
-    RunStates states = read_gulp_output(path, options.configuration);
+  const std::string& last = options.inputs.back();
+  if (options.inputs.size() == 1 && kind_of_file(last) != FileKind::gulp_output) {
+    throw InputError(last + ": a single file must be a printed output of GULP (known by its content); "
+                            "otherwise give two files");
+  }
+  if (kind_of_file(last) == FileKind::gulp_output) {
+    // The minimised state from a printed output, with how its optimisation ended.
+    RunStates states = read_gulp_output(last, options.configuration);
     sources = {states.initial, states.final};
     loaded.converged = states.converged;
     loaded.notice = states.notice;
   } else {
-    sources = {state_of_file(options.inputs[0], false, options.configuration),
-               state_of_file(options.inputs[1], true, options.configuration)};
+    sources[1] = state_of_file(last, true, options.configuration);
   }
+  if (options.inputs.size() == 2) sources[0] = state_of_file(options.inputs[0], false, options.configuration);
   loaded.states = {replicate(expand(sources[0]), options.supercell), replicate(expand(sources[1]), options.supercell)};
   return loaded;
 }

@@ -142,6 +142,7 @@ TEST(GulpLayouts, CommandLineTakesEveryLayout) {
       {{layout("centred-r3c.got")}, 0, "bond limit: 2.2000 A, chosen from the initial structure"},
       {{layout("two-configurations.out"), "--configuration", "2"}, 0, "bond limit: 2.9100 A"},  // CaO
       {{layout("too-many-failed.gout")}, 0, not_converged},
+      {{layout("too-many-failed.gout"), layout("too-many-failed.gout")}, 0, not_converged},
       {{layout("fluorite.gout"), "--bond-limit", "2.4"}, 0, "reference Ca: 2.3655 A"},
       {{layout("two-configurations.out")}, 1, "wsphere-input: " + layout("two-configurations.out") + ": 2 configurations"},
       {{layout("fluorite.gout"), "--configuration", "0"}, 2, "wsphere-input: --configuration: \"0\" is not a number"},

@@ -67,6 +67,10 @@ class OutputFileReader {
     RunStates states;
     states.configuration = n;
     states.configurations = configurations();
+    // What kind of run it is comes first: a surface, a single-point, fitting,
+    // Monte Carlo or dynamics run is told as such, whatever tables it lacks.
+    require_bulk(n, inputs_[static_cast<std::size_t>(n - 1)]);
+    optimisation(n);
     states.initial = initial_state(n);
     states.final = final_state(n, states.initial);
     read_outcome(n, states);
@@ -223,8 +227,13 @@ class OutputFileReader {
         throw InputError(path() + ": " + which(n) +
                          "optimised a defect only, not the bulk; wsphere needs the crystal before and after");
       }
-      fail(path() + ": " + which(n) + "did no optimisation (no 'Start of bulk optimisation'); run GULP with the "
-                                      "keyword optimise, or name the initial and the minimised structure as two files");
+      const std::string message = path() + ": " + which(n) + "did no optimisation (no 'Start of bulk optimisation')";
+      if (const auto error = tables_.error_block()) {
+        throw InputError(message + "; GULP ended with an error at line " + std::to_string(error->line) + ": " +
+                         error->text);
+      }
+      throw InputError(message + "; run GULP with the keyword optimise, or name the initial and the minimised "
+                                 "structure as two files");
     }
     range.begin = *start;
     return range;

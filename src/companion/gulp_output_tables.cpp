@@ -59,17 +59,24 @@ std::optional<std::size_t> OutputTables::find(std::string_view title, LineRange 
   return std::nullopt;
 }
 
-std::optional<std::string> OutputTables::run_error() const {
+std::optional<OutputTables::ErrorBlock> OutputTables::error_block() const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (!starts_error_block(lines_[i])) continue;
     std::string text;
     for (std::size_t j = i; j < lines_.size() && in_error_block(lines_[j]); ++j) {
       const std::string part = error_line_text(lines_[j]);
-      if (!part.empty()) text += (text.empty() ? "" : "; ") + part;
+      // A line of exclamation marks frames the block.
+      if (!part.empty() && part.find_first_not_of('!') != std::string::npos) text += (text.empty() ? "" : "; ") + part;
     }
-    return place(path_, static_cast<int>(i) + 1) + "GULP ended with an error: " + text;
+    return ErrorBlock{static_cast<int>(i) + 1, text};
   }
   return std::nullopt;
+}
+
+std::optional<std::string> OutputTables::run_error() const {
+  const std::optional<ErrorBlock> error = error_block();
+  if (!error) return std::nullopt;
+  return place(path_, error->line) + "GULP ended with an error: " + error->text;
 }
 
 std::vector<OutputTables::Row> OutputTables::table_rows(std::size_t title, int skip) const {

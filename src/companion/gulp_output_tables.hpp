@@ -55,6 +55,13 @@ class OutputTables {
   // one message naming the line it starts on.
   std::optional<std::string> run_error() const;
 
+  // The same as its line (from 1) and its text.
+  struct ErrorBlock {
+    int line = 0;
+    std::string text;
+  };
+  std::optional<ErrorBlock> error_block() const;
+
  private:
   struct Row {
     int line = 0;

@@ -211,7 +211,7 @@ TEST(GulpOutput, FaultsNameTheTable) {
       {no_final, ": no final coordinates (\"Final fractional coordinates of atoms\" or \"Final "
                  "asymmetric unit coordinates\"): did the run end?"},
       {bad_type, ", line 19: \"x\" is neither c nor s"},
-      {"nothing here\n", ": no \"Cell parameters (Angstroms/Degrees):\" table"},
+      {"  Start of bulk optimisation :\nnothing else\n", ": no \"Cell parameters (Angstroms/Degrees):\" table"},
   };
   TempDir dir;
   const std::string path = (dir / "run.gout").string();
@@ -252,9 +252,11 @@ TEST(GulpOutput, MissingFinalStructureIsExplained) {
        "coordinates\"): did the run end?"},
       // The error is why the run did no optimisation, and why the structure is missing.
       {single + " !! ERROR : atom type missing from the library\n",
-       ", line " + line_after(single) + ": GULP ended with an error: atom type missing from the library"},
-      {"\n !! ERROR : cell parameters are missing\n",
-       ", line 2: GULP ended with an error: cell parameters are missing"},
+       ": the run did no optimisation (no 'Start of bulk optimisation'); GULP ended with an error at line " +
+           line_after(single) + ": atom type missing from the library"},
+      {"\n !! ERROR : cell parameters are missing\n !!!!!!!!!!!!!!!!!!!!\n",
+       ": the run did no optimisation (no 'Start of bulk optimisation'); GULP ended with an error at line 2: cell "
+       "parameters are missing"},
   };
   TempDir dir;
   const std::string path = (dir / "run.gout").string();

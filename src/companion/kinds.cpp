@@ -40,6 +40,19 @@ std::vector<std::string> default_kind_symbols(const std::vector<Atom>& atoms) {
                                      });
   if (most != one_letter.end()) std::rotate(most, most + 1, one_letter.end());
   two_letter.insert(two_letter.end(), one_letter.begin(), one_letter.end());
+  // The last kind counts atoms only when its symbol has one letter: where
+  // every element has two (a metal, NaCl), a last kind of a letter no
+  // element starts with lets every element be a kind that counts its atoms.
+  if (!two_letter.empty() && two_letter.back().size() == 2 && two_letter.size() < static_cast<std::size_t>(kMaxKinds)) {
+    for (const char* letter : {"X", "Q", "J"}) {
+      const bool used = std::any_of(two_letter.begin(), two_letter.end(),
+                                    [&](const std::string& kind) { return kind[0] == letter[0]; });
+      if (!used) {
+        two_letter.emplace_back(letter);
+        break;
+      }
+    }
+  }
   return two_letter;
 }
 

@@ -24,7 +24,10 @@ struct KindChoice {
 };
 
 // The elements present: those of two letters in order of first appearance,
-// then those of one letter, the most frequent of them last.
+// then those of one letter, the most frequent of them last. Where the last
+// would have two letters (no one-letter element), an empty last kind of one
+// letter that no element starts with ("X") follows, so that every element
+// is a kind that counts its atoms.
 std::vector<std::string> default_kind_symbols(const std::vector<Atom>& atoms);
 
 // Element symbol plus the atom's running number within its element. An

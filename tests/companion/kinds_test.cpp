@@ -26,7 +26,10 @@ TEST(Kinds, DefaultsPutTwoLetterElementsFirstAndOneLetterLast) {
       {{"O", "Si", "O"}, {"Si", "O"}},
       {{"O", "H", "Ca", "O", "H", "O"}, {"Ca", "H", "O"}},  // the commoner one-letter element last
       {{"H", "O", "O", "H", "H", "Ca"}, {"Ca", "O", "H"}},
-      {{"Ge", "Si"}, {"Ge", "Si"}},
+      // Without a one-letter element, an empty last kind lets the last element count its atoms.
+      {{"Ge", "Si"}, {"Ge", "Si", "X"}},
+      {{"Au", "Au"}, {"Au", "X"}},
+      {{"Xe", "Ar"}, {"Xe", "Ar", "Q"}},
   };
   for (const auto& c : cases) EXPECT_EQ(default_kind_symbols(atoms_of(c.elements)), c.kinds);
 }

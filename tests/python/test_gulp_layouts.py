@@ -113,3 +113,14 @@ def test_a_database_of_the_first_schema_is_taken_over_with_its_rows(tmp_path):
     assert rows(database, "SELECT value FROM meta WHERE key = 'schema'") == [("2",)]
     assert rows(database, "SELECT path, configuration, converged, atoms FROM runs ORDER BY id") == [
         ("/old/run.gout", 1, None, 9), (layout("fluorite.gout"), 1, 1, 12)]
+
+
+def test_a_crystal_of_one_two_letter_element_counts_its_atoms_in_a_kind():
+    fcc = [(0, 0, 0), (0, 0.5, 0.5), (0.5, 0, 0.5), (0.5, 0.5, 0)]
+    initial = wsphere.Crystal((3.615,) * 3 + (90.0,) * 3, ["Cu"] * 4, fcc)
+    minimised = wsphere.Crystal((3.60,) * 3 + (90.0,) * 3, ["Cu"] * 4, fcc)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        result = wsphere.analyse(initial, minimised, radius=4.0)
+    assert result.kinds == ["Cu", "X"] and result.kind.tolist() == [0] * 4 and result.warnings == []
+    assert result.bond_limit == np.float32(3.09) and result.bonded.tolist() == [12] * 4

@@ -185,8 +185,16 @@ class OutputFileReader {
     return range;
   }
 
+  // The final cell in the setting of the initial one. A centred cell given
+  // in its full setting ("Full cell parameters" beside the primitive ones)
+  // ends as the non-primitive table or as the primitive cell turned full; a
+  // rhombohedral cell given in its primitive setting ends as the primitive
+  // cell, whatever non-primitive cell is printed beside it.
   Cell final_cell(int n, LineRange range, const SourceState& initial) const {
-    if (const auto full = tables_.find("Non-primitive lattice parameters", range)) return tables_.equals_cell(*full);
+    const bool full_setting = tables_.find("Full cell parameters", inputs_[static_cast<std::size_t>(n - 1)]).has_value();
+    if (full_setting) {
+      if (const auto full = tables_.find("Non-primitive lattice parameters", range)) return tables_.equals_cell(*full);
+    }
     std::optional<Cell> cell;
     if (const auto table = tables_.find("Final cell parameters and derivatives", range)) {
       cell = tables_.derivatives_cell(*table);

@@ -76,6 +76,26 @@ TEST(GulpLayouts, EveryBulkLayoutGivesBothStates) {
   }
 }
 
+// A rhombohedral cell written in its primitive setting ends as its primitive
+// cell (the final derivatives table), not as the hexagonal cell that GULP
+// prints beside it as "Non-primitive lattice parameters".
+TEST(GulpLayouts, RhombohedralSettingKeepsItsPrimitiveCell) {
+  std::string text = read_file(kGulp / "centred-r3c.got");
+  const std::size_t begin = text.find("  Primitive cell parameters :");
+  const std::size_t end = text.find("  Initial volumes", begin);
+  ASSERT_NE(end, std::string::npos);
+  text.replace(begin, end - begin,
+               "  Cell parameters (Angstroms/Degrees):\n\n"
+               "  a =       5.1295    alpha =  55.2915\n  b =       5.1295    beta  =  55.2915\n"
+               "  c =       5.1295    gamma =  55.2915\n\n");
+  TempDir dir;
+  write_file(dir / "rhombohedral.got", text);
+  const RunStates run = read_gulp_output((dir / "rhombohedral.got").string());
+  EXPECT_NEAR(run.initial.cell.alpha, 55.2915, 1e-9);
+  EXPECT_NEAR(run.final.cell.a, 5.153232, 1e-9);
+  EXPECT_NEAR(run.final.cell.alpha, 55.766661, 1e-9);
+}
+
 TEST(GulpLayouts, RunsWithoutAPairOfBulkStatesSayWhy) {
   TempDir dir;
   const struct {

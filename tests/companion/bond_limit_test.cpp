@@ -3,8 +3,11 @@
 // selects the same bonds.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "companion/bond_limit.hpp"
 #include "companion/bond_search.hpp"
+#include "companion/cell_forms.hpp"
 #include "companion/cif_file.hpp"
 #include "companion/expansion.hpp"
 #include "companion/kind_plan.hpp"
@@ -70,6 +73,40 @@ TEST(BondLimit, ChosenForEachFamilyOfStructures) {
     EXPECT_LT(choice.limit, choice.second_shell_start) << c.name;
     EXPECT_EQ(choice.warning.empty(), !c.overlap) << c.name << ": " << choice.warning;
   }
+}
+
+// The conventional cell of a centred lattice from its primitive cell, by the
+// matrix found from one pair of cells, applied to another primitive cell.
+TEST(CellForms, CentringMatrixTurnsAPrimitiveCellFull) {
+  const double r = 1.0 / std::sqrt(2.0);
+  const struct {
+    const char* name;
+    Cell primitive;
+    Cell full;
+    Cell primitive_later;
+    Cell full_later;
+  } cases[] = {
+      {"F cubic", {5.463 * r, 5.463 * r, 5.463 * r, 60, 60, 60}, {5.463, 5.463, 5.463, 90, 90, 90},
+       {5.4012 * r, 5.4012 * r, 5.4012 * r, 60, 60, 60}, {5.4012, 5.4012, 5.4012, 90, 90, 90}},
+      {"I cubic", {2.8665 * std::sqrt(3.0) / 2, 2.8665 * std::sqrt(3.0) / 2, 2.8665 * std::sqrt(3.0) / 2, 109.4712206,
+                   109.4712206, 109.4712206},
+       {2.8665, 2.8665, 2.8665, 90, 90, 90}, {2.5 * std::sqrt(3.0) / 2, 2.5 * std::sqrt(3.0) / 2,
+                                              2.5 * std::sqrt(3.0) / 2, 109.4712206, 109.4712206, 109.4712206},
+       {2.5, 2.5, 2.5, 90, 90, 90}},
+      {"R hexagonal", {5.1295, 5.1295, 5.1295, 55.2915, 55.2915, 55.2915}, {4.7602, 4.7602, 12.9933, 90, 90, 120},
+       {5.153232, 5.153232, 5.153232, 55.766661, 55.766661, 55.766661}, {4.820052, 4.820052, 13.011668, 90, 90, 120}},
+  };
+  for (const auto& c : cases) {
+    const auto matrix = centring_matrix(c.primitive, c.full);
+    ASSERT_TRUE(matrix.has_value()) << c.name;
+    const Cell later = full_cell(c.primitive_later, *matrix);
+    const double got[] = {later.a, later.b, later.c, later.alpha, later.beta, later.gamma};
+    const double want[] = {c.full_later.a, c.full_later.b, c.full_later.c,
+                           c.full_later.alpha, c.full_later.beta, c.full_later.gamma};
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(got[k], want[k], 2e-4) << c.name << " " << k;
+  }
+  // Cells that no centring joins.
+  EXPECT_FALSE(centring_matrix({5, 5, 5, 90, 90, 90}, {5, 5, 7, 90, 90, 90}).has_value());
 }
 
 }  // namespace

@@ -124,3 +124,12 @@ def test_a_crystal_of_one_two_letter_element_counts_its_atoms_in_a_kind():
         result = wsphere.analyse(initial, minimised, radius=4.0)
     assert result.kinds == ["Cu", "X"] and result.kind.tolist() == [0] * 4 and result.warnings == []
     assert result.bond_limit == np.float32(3.09) and result.bonded.tolist() == [12] * 4
+
+
+def test_a_named_file_is_taken_by_its_content(tmp_path):
+    cif = os.path.join(DATA, "cif", "quartz_Tucker2001_COD1526860.cif")
+    refused = command(cif, "--db", tmp_path / "r.sqlite")
+    assert refused.returncode == 2 and "neither a GULP output (by its content), an input.txt nor a folder" in refused.stderr
+    taken = command(layout("centred-r3c.got"), "--db", tmp_path / "r.sqlite")
+    assert taken.returncode == 0, taken.stderr
+    assert rows(tmp_path / "r.sqlite", "SELECT source, status, atoms FROM runs") == [("gout", "ok", 30)]

@@ -374,13 +374,8 @@ def kind_of_run(path):
         return "input"
     if path.lower().endswith(".gout"):
         return "gout"
-    from wsphere import _core
-    try:
-        with open(path, "rb") as stream:
-            head = stream.read(_core.HEAD_BYTES)
-    except OSError:
-        return None
-    return "gout" if _core.is_gulp_output(head) else None
+    from wsphere.structures import is_gulp_output
+    return "gout" if is_gulp_output(path) else None
 
 
 def discover(paths, problems, left_out=None):

@@ -62,8 +62,8 @@ std::vector<std::size_t> atoms_looked_at(const Crystal& crystal, const std::vect
   for (std::size_t i = 0; i < crystal.atoms.size(); ++i) {
     if (has_compliance(names[i], kinds)) chosen.push_back(i);
   }
-  // A structure of one element of two letters (a metal) has its one kind
-  // last, which counts no atom: its atoms are looked at all the same.
+  // Kinds chosen by the user that count no atom of the structure leave
+  // nothing to look at: then every atom is looked at.
   if (chosen.empty()) {
     for (std::size_t i = 0; i < crystal.atoms.size(); ++i) chosen.push_back(i);
   }

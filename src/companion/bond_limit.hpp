@@ -43,8 +43,8 @@ void first_shell(std::vector<double>& distances, double cap, double& shell, doub
 // atoms do not overlap, the limit reaches every first shell and the warning
 // says whose second shell it reaches too. Atoms without a neighbour within
 // 4 A are bonded to nothing and left out. When no atom is of kind 0 or 1
-// (a metal's one kind is the last), all atoms are looked at. Without atoms
-// to look at, kUsualBondLimit.
+// (kinds given that the structure lacks), all atoms are looked at. Without
+// atoms to look at, kUsualBondLimit.
 BondLimitChoice choose_bond_limit(const Crystal& crystal, const std::vector<std::string>& names,
                                   const std::vector<std::string>& kinds);
 

@@ -37,11 +37,12 @@ Loaded load(const Options& options) {
   std::array<SourceState, 2> sources;
   Loaded loaded;
   const std::string& last = options.inputs.back();
-  if (options.inputs.size() == 1 && kind_of_file(last) != FileKind::gulp_output) {
+  const bool printed_output = kind_of_file(last) == FileKind::gulp_output;
+  if (options.inputs.size() == 1 && !printed_output) {
     throw InputError(last + ": a single file must be a printed output of GULP (known by its content); "
                             "otherwise give two files");
   }
-  if (kind_of_file(last) == FileKind::gulp_output) {
+  if (printed_output) {
     // The minimised state from a printed output, with how its optimisation ended.
     RunStates states = read_gulp_output(last, options.configuration);
     sources = {states.initial, states.final};
